@@ -1,0 +1,68 @@
+// The one model of the desktop that every layer reads: a list of displays and
+// a way to read a rectangle of a display's pixels.
+//
+// Coordinates are global desktop points: origin at the top-left corner of the
+// main display, x to the right, y downwards. A display of two pixels per point
+// has pixel bounds twice its point bounds.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace platform {
+
+struct Rect {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+struct DisplayInfo {
+    uint32_t id = 0;          // non-zero, stable for the life of the display
+    Rect bounds;              // in points, global desktop coordinates
+    int32_t pixelsPerPoint = 1;
+    int32_t bitsPerSample = 8;
+    int32_t samplesPerPixel = 3;
+    bool isMain = false;      // exactly one display is the main display
+    int32_t PixelWidth() const { return bounds.width * pixelsPerPoint; }
+    int32_t PixelHeight() const { return bounds.height * pixelsPerPoint; }
+};
+
+// Pixels of a read: 32 bits a pixel, bytes blue, green, red, unused (the
+// layout of a 24-bit X11 ZPixmap on a little-endian machine); rows top first.
+// The memory belongs to the screen and stays valid until its next read.
+struct PixelView {
+    const uint8_t* data = nullptr;
+    size_t stride = 0;  // bytes from one row to the next
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+class Screen {
+public:
+    virtual ~Screen() = default;
+
+    // The active displays, the main display first.
+    virtual std::vector<DisplayInfo> Displays() = 0;
+
+    // Reads the rectangle `r` given in the display's own pixel coordinates
+    // (origin at its top-left pixel). The part of `r` that lies outside the
+    // display is clipped away: the view holds only the covered part, and
+    // `covered` (when not null) receives that part in display pixels. Returns
+    // false, with an empty view, when nothing is covered, the display is
+    // unknown or the read failed (a lost X connection, for instance).
+    virtual bool Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered = nullptr) = 0;
+};
+
+// The process-wide screen. Until a back-end is chosen it is an empty virtual
+// screen with no display.
+Screen& CurrentScreen();
+void SetCurrentScreen(std::unique_ptr<Screen> screen);
+
+// Looks a display up by id in the current screen's list; false when unknown.
+bool FindDisplay(uint32_t id, DisplayInfo* out);
+
+}  // namespace platform

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every target of one preset and runs every test.
+# Usage: scripts/test.sh [default|asan|debug|clang]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-default}"
+scripts/install-deps.sh
+scripts/build.sh "$preset"
+ctest --preset "$preset"
