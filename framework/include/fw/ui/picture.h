@@ -1,0 +1,59 @@
+// Pictures: 32-bit images in memory, reference counted.
+//
+// A picture owns its pixel buffer. Without an alpha channel a pixel is the
+// bytes red, green, blue, unused (an RGB bitmap context that skips the last
+// byte); with an alpha channel it is red, green, blue, alpha with the colours
+// premultiplied. The capture plug-in writes these bytes in place through the
+// plug-in host; windows draw them without a copy.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fw/runtime/object.h"
+
+namespace fw {
+
+class Graphics;
+
+class Picture : public Object {
+public:
+    // A new picture, every pixel opaque black (transparent black with alpha).
+    // Width and height must be 1..32767 and depth 32; otherwise nil.
+    static Ref<Picture> New(int32_t width, int32_t height, int32_t depth = 32,
+                            bool hasAlphaChannel = false);
+    ~Picture() override;
+
+    int32_t Width() const noexcept { return width_; }
+    int32_t Height() const noexcept { return height_; }
+    int32_t Depth() const noexcept { return 32; }
+    bool HasAlphaChannel() const noexcept { return hasAlpha_; }
+
+    uint8_t* Pixels() noexcept { return pixels_; }
+    const uint8_t* Pixels() const noexcept { return pixels_; }
+    size_t RowBytes() const noexcept { return size_t(width_) * 4; }
+
+    // The picture's mask (a picture of the same size, white = transparent);
+    // created on demand when `create` is true, otherwise nil when there is none.
+    Ref<Picture> Mask(bool create);
+    // Drawing onto the picture itself.
+    Ref<Graphics> GetGraphics();
+
+    // Count of live pictures in the process, for leak checks in tests and benchmarks.
+    static int64_t LiveCount() noexcept;
+    // Bumped whenever the pixels may have changed (a plug-in's cache clear);
+    // drawing code may use it to drop derived data.
+    uint64_t Generation() const noexcept { return generation_; }
+    void MarkChanged() noexcept { ++generation_; }
+
+private:
+    Picture(int32_t w, int32_t h, bool alpha, uint8_t* pixels);
+    int32_t width_;
+    int32_t height_;
+    bool hasAlpha_;
+    uint8_t* pixels_;
+    uint64_t generation_ = 0;
+    Ref<Picture> mask_;
+};
+
+}  // namespace fw
