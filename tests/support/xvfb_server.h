@@ -1,0 +1,107 @@
+// Starts a private Xvfb server (and optionally a window manager) for a test, on
+// a free display number, and stops it again. Xvfb runs with -noreset, since it
+// otherwise resets its screen and pointer whenever its last client disconnects.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testsupport {
+
+class XvfbServer {
+public:
+    // geometry like "1280x800x24"; windowManager: start openbox on the display.
+    explicit XvfbServer(std::string geometry = "1280x800x24", bool windowManager = false) {
+        for (int n = 90 + int(getpid() % 200); n < 600; ++n) {
+            std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+            std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
+            struct stat st;
+            if (stat(lock.c_str(), &st) == 0 || stat(sock.c_str(), &st) == 0) continue;
+            display_ = ":" + std::to_string(n);
+            xvfb_ = Spawn({"Xvfb", display_, "-screen", "0", geometry, "-noreset", "-nolisten",
+                           "tcp", "+extension", "RANDR", "+extension", "MIT-SHM"});
+            if (WaitForSocket(sock)) break;
+            Kill(xvfb_);
+            xvfb_ = -1;
+            display_.clear();
+        }
+        if (!display_.empty() && windowManager) {
+            wm_ = Spawn({"openbox", "--sm-disable"}, display_);
+            // Give the window manager a moment to take the root window.
+            for (int i = 0; i < 50 && !HasWindowManager(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+    ~XvfbServer() {
+        Kill(wm_);
+        Kill(xvfb_);
+    }
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    bool ok() const { return !display_.empty(); }
+    const std::string& display() const { return display_; }
+
+    // Runs a shell command with DISPLAY set to this server; returns its exit status.
+    int Run(const std::string& command) const {
+        std::string cmd = "DISPLAY=" + display_ + " " + command;
+        int rc = std::system(cmd.c_str());
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    }
+
+private:
+    static pid_t Spawn(const std::vector<std::string>& args, const std::string& display = {}) {
+        pid_t pid = fork();
+        if (pid == 0) {
+            int devnull = open("/dev/null", O_RDWR);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        return pid;
+    }
+    static void Kill(pid_t pid) {
+        if (pid <= 0) return;
+        kill(pid, SIGTERM);
+        for (int i = 0; i < 50; ++i) {
+            if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    bool WaitForSocket(const std::string& sock) const {
+        for (int i = 0; i < 100; ++i) {
+            struct stat st;
+            if (stat(sock.c_str(), &st) == 0) return true;
+            int status;
+            if (waitpid(xvfb_, &status, WNOHANG) == xvfb_) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+    bool HasWindowManager() const {
+        return Run("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'") == 0;
+    }
+
+    std::string display_;
+    pid_t xvfb_ = -1;
+    pid_t wm_ = -1;
+};
+
+}  // namespace testsupport
