@@ -1,0 +1,13 @@
+// The user's standard folders.
+#pragma once
+
+#include "fw/runtime/object.h"
+#include "fw/system/folderitem.h"
+
+namespace fw::SpecialFolder {
+
+// The folder for the user's settings: $XDG_CONFIG_HOME when it holds an absolute
+// path, otherwise ~/.config; created when missing. Nil when it cannot be created.
+Ref<FolderItem> Preferences();
+
+}  // namespace fw::SpecialFolder

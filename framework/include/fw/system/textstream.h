@@ -1,0 +1,66 @@
+// Text streams, read and written line by line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "fw/runtime/object.h"
+#include "fw/runtime/string.h"
+
+namespace fw {
+
+// Reads a file's lines. A line ends at LF, CR LF or CR; the line ending is never
+// part of the text. Lines of any length, NUL bytes and bytes that are not valid
+// UTF-8 come through unchanged (tagged UTF-8).
+class TextInputStream : public Object {
+public:
+    explicit TextInputStream(int fd) : fd_(fd) {}
+    ~TextInputStream() override;
+
+    // True when nothing is left to read (or the stream is closed). Named IsEOF
+    // because <cstdio> makes EOF a macro.
+    bool IsEOF();
+    // The next line, or the empty text at the end.
+    String ReadLine();
+    void Close();
+
+private:
+    bool Fill();
+
+    int fd_;
+    std::string buffer_;
+    size_t pos_ = 0;
+    bool atEnd_ = false;
+};
+
+// Writes a new file's lines (LF endings) to a temporary file beside the target.
+// Close flushes and syncs it and renames it over the target. When anything fails
+// (a write, the sync, the rename), or the stream is dropped without Close, the
+// temporary file is removed and the target keeps its earlier content byte for byte.
+class TextOutputStream : public Object {
+public:
+    TextOutputStream(int fd, std::string tempPath, std::string targetPath)
+        : fd_(fd), tempPath_(std::move(tempPath)), targetPath_(std::move(targetPath)) {}
+    ~TextOutputStream() override;
+
+    void Write(const String& text);
+    // Writes the text and one LF.
+    void WriteLine(const String& text);
+    // Commits the file; true when the target now holds exactly what was written.
+    // A second Close gives the first one's result.
+    bool Close();
+
+private:
+    void Flush();
+    void Abandon();
+
+    int fd_;
+    std::string tempPath_;
+    std::string targetPath_;
+    std::string buffer_;
+    bool failed_ = false;
+    bool closed_ = false;
+    bool result_ = false;
+};
+
+}  // namespace fw
