@@ -29,7 +29,7 @@ String StringStrInt32(int32_t value);
 String StringStrDouble(double value);
 // Formats with a pattern of '0' (digit always shown), '#' (digit shown when
 // significant) and at most one '.': "0.0" gives at least one digit before the
-// point and exactly one after (2 -> "2.0", 0.25 -> "0.3", -1.25 -> "-1.3"); the
+// point and exactly one after (2 -> "2.0", 2.46 -> "2.5", -0.04 -> "0.0"); the
 // point is always ".". Other characters of the pattern are copied as they stand.
 // NaN and infinities give "nan", "inf", "-inf".
 String StringFormat(double value, const String& format);
