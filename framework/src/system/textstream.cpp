@@ -1,0 +1,156 @@
+#include "fw/system/textstream.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "fw/testing/preferences.h"
+
+namespace fw {
+namespace {
+
+constexpr size_t kChunk = 64 * 1024;
+
+// Simulated write failure for tests: bytes still allowed, or -1 for no limit.
+int64_t g_writeBudget = -1;
+
+bool WriteAll(int fd, const char* data, size_t size) {
+    bool cut = false;
+    if (g_writeBudget >= 0 && static_cast<int64_t>(size) > g_writeBudget) {
+        size = static_cast<size_t>(g_writeBudget);
+        cut = true;
+    }
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+        if (g_writeBudget >= 0) g_writeBudget -= n;
+    }
+    if (cut) errno = ENOSPC;
+    return !cut;
+}
+
+}  // namespace
+
+namespace testing {
+void SetWriteFailureAfter(int64_t bytes) { g_writeBudget = bytes < 0 ? -1 : bytes; }
+}  // namespace testing
+
+// ---- TextInputStream ----
+
+TextInputStream::~TextInputStream() { Close(); }
+
+void TextInputStream::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    buffer_.clear();
+    pos_ = 0;
+    atEnd_ = true;
+}
+
+bool TextInputStream::Fill() {
+    if (fd_ < 0 || atEnd_) return false;
+    buffer_.erase(0, pos_);
+    pos_ = 0;
+    char chunk[kChunk];
+    for (;;) {
+        const ssize_t n = ::read(fd_, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        // A read error ends the stream like the end of the file does.
+        if (n <= 0) {
+            atEnd_ = true;
+            return false;
+        }
+        buffer_.append(chunk, static_cast<size_t>(n));
+        return true;
+    }
+}
+
+bool TextInputStream::IsEOF() { return pos_ >= buffer_.size() && !Fill(); }
+
+String TextInputStream::ReadLine() {
+    std::string line;
+    for (;;) {
+        const size_t at = buffer_.find_first_of("\r\n", pos_);
+        if (at != std::string::npos) {
+            line.append(buffer_, pos_, at - pos_);
+            const char ending = buffer_[at];
+            pos_ = at + 1;
+            if (ending == '\r') {
+                if (pos_ >= buffer_.size()) Fill();
+                if (pos_ < buffer_.size() && buffer_[pos_] == '\n') ++pos_;
+            }
+            return String(std::move(line));
+        }
+        line.append(buffer_, pos_, std::string::npos);
+        pos_ = buffer_.size();
+        if (!Fill()) return String(std::move(line));
+    }
+}
+
+// ---- TextOutputStream ----
+
+TextOutputStream::~TextOutputStream() {
+    // Dropped without Close (an exception on the way, most likely): what was
+    // written may be incomplete, so the earlier file stays.
+    if (!closed_) Abandon();
+}
+
+void TextOutputStream::Write(const String& text) {
+    if (closed_ || failed_) return;
+    buffer_ += text.Bytes();
+    if (buffer_.size() >= kChunk) Flush();
+}
+
+void TextOutputStream::WriteLine(const String& text) {
+    if (closed_ || failed_) return;
+    buffer_ += text.Bytes();
+    buffer_ += '\n';
+    if (buffer_.size() >= kChunk) Flush();
+}
+
+void TextOutputStream::Flush() {
+    if (failed_ || buffer_.empty()) return;
+    if (!WriteAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
+    buffer_.clear();
+}
+
+void TextOutputStream::Abandon() {
+    closed_ = true;
+    result_ = false;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    ::unlink(tempPath_.c_str());
+}
+
+bool TextOutputStream::Close() {
+    if (closed_) return result_;
+    Flush();
+    if (!failed_ && ::fsync(fd_) != 0) failed_ = true;
+    if (::close(fd_) != 0) failed_ = true;
+    fd_ = -1;
+    if (!failed_ && ::rename(tempPath_.c_str(), targetPath_.c_str()) != 0) failed_ = true;
+    if (failed_) {
+        Abandon();
+        return false;
+    }
+    closed_ = true;
+    result_ = true;
+    // Make the rename itself durable; the file is in place either way.
+    const size_t slash = targetPath_.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : targetPath_.substr(0, std::max<size_t>(slash, 1));
+    const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return true;
+}
+
+}  // namespace fw
