@@ -7,3 +7,7 @@ preset="${1:-default}"
 scripts/install-deps.sh
 scripts/build.sh "$preset"
 ctest --preset "$preset"
+# The fuzz run needs only one build flavour; CI's default pass runs it.
+if [ "$preset" = default ]; then
+  scripts/fuzz.sh
+fi
