@@ -19,7 +19,9 @@ const fw::ClassInfo& directiveClass::ClassInfo() {
     return info;
 }
 
-const fw::ClassInfo* directiveClass::GetClassInfo() const noexcept { return &ClassInfo(); }
+const fw::ClassInfo* directiveClass::GetClassInfo() const noexcept {
+    return &ClassInfo();
+}
 
 namespace SettingsModule {
 
@@ -44,10 +46,10 @@ enum class Kind { Pair, Double, Text, Integer };
 struct Key {
     const char* key;
     Kind kind;
-    int32_t* first;   // Pair, Integer
-    int32_t* second;  // Pair
-    double* real;     // Double
-    fw::String* text; // Text
+    int32_t* first;    // Pair, Integer
+    int32_t* second;   // Pair
+    double* real;      // Double
+    fw::String* text;  // Text
 };
 
 const Key kKeys[] = {
@@ -86,7 +88,8 @@ void ApplyDefaults() {
 }
 
 int32_t FieldAsInteger(const fw::String& text, int32_t n) {
-    return fw::RuntimeCvtReal64ToSInt32(fw::StringVal(fw::StringNthField(text, fw::StringDBCSChr(44), n)));
+    return fw::RuntimeCvtReal64ToSInt32(
+        fw::StringVal(fw::StringNthField(text, fw::StringDBCSChr(44), n)));
 }
 
 void HandleEntry(const directiveClass& entry) {

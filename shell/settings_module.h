@@ -12,7 +12,7 @@
 
 // One directive line of the settings file.
 class directiveClass : public fw::Object {
-public:
+  public:
     ~directiveClass() override;
 
     // The class-info getter; registers the class on first use.

@@ -13,7 +13,7 @@ namespace {
 int g_destroyed = 0;
 
 class Animal : public Object {
-public:
+  public:
     ~Animal() override { ++g_destroyed; }
     static const ClassInfo& Info() {
         static const ClassInfo info("Zoo.Animal", nullptr, &CreateInstance<Animal>);
@@ -26,7 +26,7 @@ public:
 };
 
 class Dog : public Animal {
-public:
+  public:
     static const ClassInfo& Info() {
         static const ClassInfo info("Zoo.Dog", &Animal::Info(), &CreateInstance<Dog>);
         RegisterClass(info);

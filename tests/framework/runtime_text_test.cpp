@@ -1,10 +1,10 @@
-#include "fw/runtime/text.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
+
+#include "fw/runtime/text.h"
 
 namespace fw {
 namespace {
@@ -17,13 +17,22 @@ TEST(CvtReal64ToSInt32, TruncatesSaturatesAndMapsNaNToZero) {
         double in;
         int32_t out;
     } cases[] = {
-        {0.0, 0},           {1.0, 1},           {2.0, 2},
-        {2.999, 2},         {-2.7, -2},         {-0.5, 0},
-        {2147483647.0, 2147483647},             {2147483647.9, 2147483647},
-        {2147483648.0, 2147483647},             {-2147483648.0, -2147483647 - 1},
-        {-2147483649.5, -2147483647 - 1},       {1e300, 2147483647},
-        {-1e300, -2147483647 - 1},              {kInf, 2147483647},
-        {-kInf, -2147483647 - 1},               {kNaN, 0},
+        {0.0, 0},
+        {1.0, 1},
+        {2.0, 2},
+        {2.999, 2},
+        {-2.7, -2},
+        {-0.5, 0},
+        {2147483647.0, 2147483647},
+        {2147483647.9, 2147483647},
+        {2147483648.0, 2147483647},
+        {-2147483648.0, -2147483647 - 1},
+        {-2147483649.5, -2147483647 - 1},
+        {1e300, 2147483647},
+        {-1e300, -2147483647 - 1},
+        {kInf, 2147483647},
+        {-kInf, -2147483647 - 1},
+        {kNaN, 0},
     };
     for (const Case& c : cases) EXPECT_EQ(RuntimeCvtReal64ToSInt32(c.in), c.out) << c.in;
 }
@@ -45,9 +54,9 @@ TEST(StrDouble, WholeNumbersHaveNoPointTenthsOneDecimal) {
     struct Case {
         double in;
         const char* out;
-    } cases[] = {{2.0, "2"},     {2.5, "2.5"},     {0.0, "0"},   {6.0, "6"},  {1.1, "1.1"},
-                 {-3.0, "-3"},   {-0.1, "-0.1"},   {100, "100"}, {1e300, "1e+300"},
-                 {kNaN, "nan"},  {kInf, "inf"},    {-kInf, "-inf"}};
+    } cases[] = {{2.0, "2"},        {2.5, "2.5"},  {0.0, "0"},     {6.0, "6"},
+                 {1.1, "1.1"},      {-3.0, "-3"},  {-0.1, "-0.1"}, {100, "100"},
+                 {1e300, "1e+300"}, {kNaN, "nan"}, {kInf, "inf"},  {-kInf, "-inf"}};
     for (const Case& c : cases) EXPECT_EQ(StringStrDouble(c.in).Bytes(), c.out) << c.in;
 }
 
@@ -75,9 +84,9 @@ TEST(Format, ZeroPointZero) {
         double in;
         const char* format;
         const char* out;
-    } cases[] = {{2.0, "0.0", "2.0"},     {2.5, "0.0", "2.5"},    {0.3, "0.0", "0.3"},
-                 {6.0, "0.0", "6.0"},     {2.46, "0.0", "2.5"},   {-1.5, "0.0", "-1.5"},
-                 {-0.04, "0.0", "0.0"},   {12.0, "0", "12"},      {1.5, "#.##", "1.5"},
+    } cases[] = {{2.0, "0.0", "2.0"},     {2.5, "0.0", "2.5"},       {0.3, "0.0", "0.3"},
+                 {6.0, "0.0", "6.0"},     {2.46, "0.0", "2.5"},      {-1.5, "0.0", "-1.5"},
+                 {-0.04, "0.0", "0.0"},   {12.0, "0", "12"},         {1.5, "#.##", "1.5"},
                  {0.5, "#.#", ".5"},      {3.14159, "0.00", "3.14"}, {7, "00.0", "07.0"},
                  {2.0, "x0.0%", "x2.0%"}, {kNaN, "0.0", "nan"}};
     for (const Case& c : cases) {
@@ -122,8 +131,13 @@ TEST(Val, LeadingNumberOfTheText) {
         {"1234567890123456789012345678901234567890", 1234567890123456789012345678901234567890.0},
         {std::string(400, '9'), kInf},
         {"0." + std::string(400, '0') + "1", 0},
-        {std::string("7\0" "8", 3), 7},
-        {"\xff" "5", 0},
+        {std::string("7\0"
+                     "8",
+                     3),
+         7},
+        {"\xff"
+         "5",
+         0},
         {" \n5", 0},
     };
     for (const Case& c : cases) EXPECT_EQ(StringVal(String(c.in)), c.out) << c.in;
@@ -156,9 +170,9 @@ TEST(InStr, CharacterPositionIgnoringCase) {
         const char* s;
         const char* find;
         int32_t out;
-    } cases[] = {{"#MyMag 2", " ", 7},   {"#MyMag", " ", 0},    {"", " ", 0},
-                 {"abc", "", 0},         {"# x", " ", 2},       {"äöü x", " ", 4},
-                 {"ABC", "bc", 2},       {"straße", "SSE", 0},  {"ÄB", "äb", 1},
+    } cases[] = {{"#MyMag 2", " ", 7},   {"#MyMag", " ", 0},   {"", " ", 0},
+                 {"abc", "", 0},         {"# x", " ", 2},      {"äöü x", " ", 4},
+                 {"ABC", "bc", 2},       {"straße", "SSE", 0}, {"ÄB", "äb", 1},
                  {"\xff\xfe x", " ", 3}, {"aaa", "aaaa", 0}};
     for (const Case& c : cases) EXPECT_EQ(StringInStr(String(c.s), String(c.find)), c.out) << c.s;
     EXPECT_EQ(StringInStr(3, "a a a", " "), 4);
@@ -170,13 +184,22 @@ TEST(Mid, CountsCharactersNotBytes) {
         const char* s;
         int32_t start, length;  // length -1: Mid2
         const char* out;
-    } cases[] = {{"#MyMag 2", 2, 5, "MyMag"}, {"#MyMag 2", 8, -1, "2"}, {"#MyMag ", 8, -1, ""},
-                 {"# x", 2, 0, ""},           {"äöü", 2, 1, "ö"},      {"äöü", 3, -1, "ü"},
-                 {"abc", 0, 2, "ab"},         {"abc", 5, 1, ""},       {"abc", 2, 100, "bc"},
-                 {"a\xff" "b", 2, 1, "\xff"}, {"\xe2\x82", 2, -1, "\x82"}};
+    } cases[] = {{"#MyMag 2", 2, 5, "MyMag"},
+                 {"#MyMag 2", 8, -1, "2"},
+                 {"#MyMag ", 8, -1, ""},
+                 {"# x", 2, 0, ""},
+                 {"äöü", 2, 1, "ö"},
+                 {"äöü", 3, -1, "ü"},
+                 {"abc", 0, 2, "ab"},
+                 {"abc", 5, 1, ""},
+                 {"abc", 2, 100, "bc"},
+                 {"a\xff"
+                  "b",
+                  2, 1, "\xff"},
+                 {"\xe2\x82", 2, -1, "\x82"}};
     for (const Case& c : cases) {
         const String got = c.length < 0 ? StringDBCSMid2(String(c.s), c.start)
-                                         : StringDBCSMid3(String(c.s), c.start, c.length);
+                                        : StringDBCSMid3(String(c.s), c.start, c.length);
         EXPECT_EQ(got.Bytes(), c.out) << c.s << " " << c.start;
     }
     EXPECT_EQ(StringDBCSMid3("abc", 2147483647, 2147483647).Bytes(), "");
@@ -191,10 +214,10 @@ TEST(Len, CodePointsWithInvalidBytesCountedSingly) {
                  {"äöü", 3},
                  {"€𝄞", 2},
                  {"\xff", 1},
-                 {"\xc3", 1},                 // truncated sequence
-                 {"\xc0\xaf", 2},             // overlong
-                 {"\xed\xa0\x80", 3},         // surrogate
-                 {"\xf4\x90\x80\x80", 4},     // above U+10FFFF
+                 {"\xc3", 1},              // truncated sequence
+                 {"\xc0\xaf", 2},          // overlong
+                 {"\xed\xa0\x80", 3},      // surrogate
+                 {"\xf4\x90\x80\x80", 4},  // above U+10FFFF
                  {std::string("a\0b", 3), 3}};
     for (const Case& c : cases) EXPECT_EQ(StringDBCSLen(String(c.s)), c.out) << c.s;
     EXPECT_EQ(StringDBCSLen(String(std::string("\xe4\xf6"), encoding::kWindowsLatin1)), 2);
@@ -203,7 +226,11 @@ TEST(Len, CodePointsWithInvalidBytesCountedSingly) {
 TEST(LCase, LowersLettersKeepsTheRest) {
     EXPECT_EQ(StringLCase("MyMag2").Bytes(), "mymag2");
     EXPECT_EQ(StringLCase("ÄÖÜ Window2Position").Bytes(), "äöü window2position");
-    EXPECT_EQ(StringLCase("\xff" "A").Bytes(), "\xff" "a");
+    EXPECT_EQ(StringLCase("\xff"
+                          "A")
+                  .Bytes(),
+              "\xff"
+              "a");
     EXPECT_EQ(StringUCase("abc ß").Bytes(), "ABC ß");
     const String latin1(std::string("A\xc4"), encoding::kWindowsLatin1);
     EXPECT_EQ(StringLCase(latin1).Bytes(), "a\xc4");
@@ -232,11 +259,11 @@ TEST(StringCompare, EqualityIgnoresLetterCase) {
         const char* a;
         const char* b;
         bool equal;
-    } cases[] = {{"mymag", "MyMag", true},     {"MYMAG", "MyMag", true},
-                 {"mymag2", "MyMag", false},   {"", "", true},
-                 {"", "a", false},             {"False", "false", true},
-                 {"False ", "False", false},   {"ÄÖ", "äö", true},
-                 {"\xff", "\xfe", false},      {"\xff", "\xff", true}};
+    } cases[] = {{"mymag", "MyMag", true},   {"MYMAG", "MyMag", true},
+                 {"mymag2", "MyMag", false}, {"", "", true},
+                 {"", "a", false},           {"False", "false", true},
+                 {"False ", "False", false}, {"ÄÖ", "äö", true},
+                 {"\xff", "\xfe", false},    {"\xff", "\xff", true}};
     for (const Case& c : cases) {
         EXPECT_EQ(RuntimeStringCompare(c.a, c.b) == 0, c.equal) << c.a << " vs " << c.b;
     }

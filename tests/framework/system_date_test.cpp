@@ -1,9 +1,9 @@
-#include "fw/system/date.h"
-
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QLocale>
+
+#include "fw/system/date.h"
 
 namespace fw {
 namespace {

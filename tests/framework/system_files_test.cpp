@@ -48,7 +48,7 @@ std::vector<std::string> Entries(const std::string& folder) {
 }
 
 class FilesTest : public ::testing::Test {
-protected:
+  protected:
     testing::TemporaryPreferences prefs_;
     Ref<FolderItem> Prefs() { return SpecialFolder::Preferences(); }
 };
@@ -88,7 +88,10 @@ TEST_F(FilesTest, PreferencesFollowsXdgConfigHomeAndCreatesIt) {
     EXPECT_TRUE(fs::is_directory(prefs_.Path() + "/.config"));
 
     setenv("HOME", savedHome.c_str(), 1);
-    if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+    if (old)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
     testing::SetPreferencesFolder(prefs_.Path());
 }
 

@@ -1,4 +1,6 @@
 // The settings file: parser, loader and writer on a temporary Preferences folder.
+#include "shell/settings_module.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,7 +15,6 @@
 #include "fw/runtime/loop.h"
 #include "fw/system/specialfolder.h"
 #include "fw/testing/preferences.h"
-#include "shell/settings_module.h"
 
 namespace {
 
@@ -36,20 +37,38 @@ struct Settings {
 std::ostream& operator<<(std::ostream& os, const Settings& s) {
     return os << "{W2 " << s.Window2Top << "," << s.Window2Left << " w1 " << s.w1Top << ","
               << s.w1Left << " w2 " << s.w2Top << "," << s.w2Left << " w3 " << s.w3Top << ","
-              << s.w3Left << " w4 " << s.w4Top << "," << s.w4Left << " sizes " << s.w1Height
-              << "," << s.w1Width << " " << s.w2Height << "," << s.w2Width << " " << s.w3Height
-              << "," << s.w3Width << " " << s.w4Height << "," << s.w4Width << " mags " << s.MyMag
-              << " " << s.MyMag2 << " " << s.MyMag3 << " " << s.MyMag4 << " shrink '"
-              << s.ShrinkWindow << "' cross '" << s.Crosshairs.substr(0, 40) << "' n "
-              << s.NumDW << "}";
+              << s.w3Left << " w4 " << s.w4Top << "," << s.w4Left << " sizes " << s.w1Height << ","
+              << s.w1Width << " " << s.w2Height << "," << s.w2Width << " " << s.w3Height << ","
+              << s.w3Width << " " << s.w4Height << "," << s.w4Width << " mags " << s.MyMag << " "
+              << s.MyMag2 << " " << s.MyMag3 << " " << s.MyMag4 << " shrink '" << s.ShrinkWindow
+              << "' cross '" << s.Crosshairs.substr(0, 40) << "' n " << s.NumDW << "}";
 }
 
 Settings Current() {
-    return {S::Window2Top, S::Window2Left, S::w1Top,    S::w1Left,   S::w2Top,
-            S::w2Left,     S::w3Top,       S::w3Left,   S::w4Top,    S::w4Left,
-            S::w1Height,   S::w1Width,     S::w2Height, S::w2Width,  S::w3Height,
-            S::w3Width,    S::w4Height,    S::w4Width,  S::MyMag,    S::MyMag2,
-            S::MyMag3,     S::MyMag4,      S::ShrinkWindow.Bytes(), S::Crosshairs.Bytes(),
+    return {S::Window2Top,
+            S::Window2Left,
+            S::w1Top,
+            S::w1Left,
+            S::w2Top,
+            S::w2Left,
+            S::w3Top,
+            S::w3Left,
+            S::w4Top,
+            S::w4Left,
+            S::w1Height,
+            S::w1Width,
+            S::w2Height,
+            S::w2Width,
+            S::w3Height,
+            S::w3Width,
+            S::w4Height,
+            S::w4Width,
+            S::MyMag,
+            S::MyMag2,
+            S::MyMag3,
+            S::MyMag4,
+            S::ShrinkWindow.Bytes(),
+            S::Crosshairs.Bytes(),
             S::NumDW};
 }
 
@@ -67,11 +86,13 @@ void SetCurrent(const Settings& s) {
 }
 
 Settings Defaults() {
-    return {55,  10,  50,  180, 50,  390, 50,  600, 50,  810, 100,     200,     100,
+    return {55,  10,  50,  180, 50,  390, 50,  600, 50,  810,     100,     200, 100,
             200, 100, 200, 100, 200, 2.0, 2.0, 2.0, 2.0, "False", "False", 4};
 }
 
-Settings Zero() { return {}; }
+Settings Zero() {
+    return {};
+}
 
 Settings With(Settings s, const std::function<void(Settings&)>& change) {
     change(s);
@@ -99,7 +120,7 @@ const std::string kForty = "1234567890123456789012345678901234567890";
 const std::string kLong(2'000'000, 'x');
 
 class SettingsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { S::ResetForTesting(); }
     void TearDown() override {
         fw::testing::SetWriteFailureAfter(-1);
@@ -124,14 +145,18 @@ TEST_F(SettingsTest, LoadsEachFixtureIntoTheSettings) {
         {"first line empty", "\n#NumDW 2\n", Zero()},
         {"first line starts with a blank", " #NumDW 2\n", Zero()},
         {"first line starts with a letter", "NumDW 2\n#NumDW 3\n", Zero()},
-        {"full file", "#Window2Position 1,2\n#w1Position 3,4\n#w2Position 5,6\n#w3Position 7,8\n"
-                      "#w4Position 9,10\n#w1Size 11,12\n#w2Size 13,14\n#w3Size 15,16\n"
-                      "#w4Size 17,18\n#MyMag 1.5\n#MyMag2 2\n#MyMag3 3.5\n#MyMag4 6\n"
-                      "#ShrinkWindow True\n#Crosshairs False\n#NumDW 3\n",
-         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 1.5, 2, 3.5, 6, "True",
-          "False", 3}},
+        {"full file",
+         "#Window2Position 1,2\n#w1Position 3,4\n#w2Position 5,6\n#w3Position 7,8\n"
+         "#w4Position 9,10\n#w1Size 11,12\n#w2Size 13,14\n#w3Size 15,16\n"
+         "#w4Size 17,18\n#MyMag 1.5\n#MyMag2 2\n#MyMag3 3.5\n#MyMag4 6\n"
+         "#ShrinkWindow True\n#Crosshairs False\n#NumDW 3\n",
+         {1,  2,  3,  4,  5,  6,   7, 8,   9, 10,     11,      12, 13,
+          14, 15, 16, 17, 18, 1.5, 2, 3.5, 6, "True", "False", 3}},
         {"key in any case", "#MYMAG 3\n#w1position 7,8\n#nUmDw 2\n#shrinkwindow true\n",
-         With(Zero(), [](Settings& s) { s.MyMag = 3, s.w1Top = 7, s.w1Left = 8, s.NumDW = 2, s.ShrinkWindow = "true"; })},
+         With(Zero(),
+              [](Settings& s) {
+                  s.MyMag = 3, s.w1Top = 7, s.w1Left = 8, s.NumDW = 2, s.ShrinkWindow = "true";
+              })},
         {"line without blank", "#MyMag\t3\n#NumDW\n#\n#NumDW 2\n",
          With(Zero(), [](Settings& s) { s.NumDW = 2; })},
         {"empty key", "# 5\n#MyMag 4\n", With(Zero(), [](Settings& s) { s.MyMag = 4; })},
@@ -152,29 +177,37 @@ TEST_F(SettingsTest, LoadsEachFixtureIntoTheSettings) {
         {"comment", "'a comment\n#NumDW 2\n'#MyMag 5\n#MyMag2 1.5\n",
          With(Zero(), [](Settings& s) { s.NumDW = 2, s.MyMag2 = 1.5; })},
         {"negative numbers", "#Window2Position -20,-300\n#w4Size -1,-2\n#MyMag -1.5\n#NumDW -4\n",
-         With(Zero(), [](Settings& s) {
-             s.Window2Top = -20, s.Window2Left = -300, s.w4Height = -1, s.w4Width = -2;
-             s.MyMag = -1.5, s.NumDW = -4;
-         })},
+         With(Zero(),
+              [](Settings& s) {
+                  s.Window2Top = -20, s.Window2Left = -300, s.w4Height = -1, s.w4Width = -2;
+                  s.MyMag = -1.5, s.NumDW = -4;
+              })},
         {"unknown key", "#Foo 1\n#MyMag5 3\n#NumDW 2\n",
          With(Zero(), [](Settings& s) { s.NumDW = 2; })},
         {"CR LF and CR line endings", "#NumDW 2\r\n#MyMag 3\r#Crosshairs True\r\n",
          With(Zero(), [](Settings& s) { s.NumDW = 2, s.MyMag = 3, s.Crosshairs = "True"; })},
         {"fractions and text after numbers", "#NumDW 2.9\n#w1Position -3.7,12px\n#MyMag 2.5 x\n",
-         With(Zero(), [](Settings& s) { s.NumDW = 2, s.w1Top = -3, s.w1Left = 12, s.MyMag = 2.5; })},
+         With(Zero(),
+              [](Settings& s) { s.NumDW = 2, s.w1Top = -3, s.w1Left = 12, s.MyMag = 2.5; })},
         {"huge and odd numbers",
          "#w1Position 1e300,-1e300\n#w2Position nan," + kForty + "\n#w3Position inf,-" + kForty +
              "\n#MyMag 1e300\n#MyMag2 nan\n#MyMag3 -1e300\n#MyMag4 " + kForty +
              "\n#NumDW 99999999999\n",
-         With(Zero(), [](Settings& s) {
-             s.w1Top = 2147483647, s.w1Left = -2147483647 - 1;
-             s.w2Top = 0, s.w2Left = 2147483647, s.w3Top = 0, s.w3Left = -2147483647 - 1;
-             s.MyMag = 1e300, s.MyMag2 = 0, s.MyMag3 = -1e300, s.MyMag4 = 1234567890123456789012345678901234567890.0;
-             s.NumDW = 2147483647;
-         })},
-        {"NUL bytes", B("#NumDW 3\0x\n#Crosshairs a\0b\n#MyMag \0" "2\n"),
+         With(Zero(),
+              [](Settings& s) {
+                  s.w1Top = 2147483647, s.w1Left = -2147483647 - 1;
+                  s.w2Top = 0, s.w2Left = 2147483647, s.w3Top = 0, s.w3Left = -2147483647 - 1;
+                  s.MyMag = 1e300, s.MyMag2 = 0, s.MyMag3 = -1e300,
+                  s.MyMag4 = 1234567890123456789012345678901234567890.0;
+                  s.NumDW = 2147483647;
+              })},
+        {"NUL bytes",
+         B("#NumDW 3\0x\n#Crosshairs a\0b\n#MyMag \0"
+           "2\n"),
          With(Zero(), [](Settings& s) { s.NumDW = 3, s.Crosshairs = B("a\0b"); })},
-        {"invalid UTF-8", "#\xffMyMag 3\n#MyMag2 \xfe" "4\n#Crosshairs \xc3\n#NumDW\xc3 2\n#MyMag3 1.5\n",
+        {"invalid UTF-8",
+         "#\xffMyMag 3\n#MyMag2 \xfe"
+         "4\n#Crosshairs \xc3\n#NumDW\xc3 2\n#MyMag3 1.5\n",
          With(Zero(), [](Settings& s) { s.Crosshairs = "\xc3", s.MyMag3 = 1.5; })},
         {"very long line", "#Crosshairs " + kLong + "\n#" + kLong + "\n#NumDW 2\n",
          With(Zero(), [](Settings& s) { s.Crosshairs = kLong, s.NumDW = 2; })},
@@ -208,7 +241,8 @@ TEST_F(SettingsTest, ParserMakesOneEntryPerDirectiveFromIndexOne) {
     EXPECT_FALSE(S::ParseSettingsFile(fw::SpecialFolder::Preferences()->Child("ostrel4.txt")));
     ASSERT_EQ(S::directives->Ubound(), 0);
 
-    WriteBytes(SettingsPath(), "#MyMag 2\n'note\n#NoBlank\n# empty\n#ÄBc d  e \n#X \nstop\n#NumDW 1\n");
+    WriteBytes(SettingsPath(),
+               "#MyMag 2\n'note\n#NoBlank\n# empty\n#ÄBc d  e \n#X \nstop\n#NumDW 1\n");
     EXPECT_TRUE(S::ParseSettingsFile(fw::SpecialFolder::Preferences()->Child("ostrel4.txt")));
     const std::vector<std::pair<std::string, std::string>> want = {
         {"mymag", "2"}, {"", "empty"}, {"äbc", "d  e "}, {"x", ""}};
@@ -307,7 +341,8 @@ TEST_F(SettingsTest, WriterShrinkWindowAndCrosshairsVariants) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shrink);
-        SetCurrent(With(Defaults(), [&](Settings& s) { s.ShrinkWindow = c.shrink, s.Crosshairs = c.cross; }));
+        SetCurrent(With(Defaults(),
+                        [&](Settings& s) { s.ShrinkWindow = c.shrink, s.Crosshairs = c.cross; }));
         S::SaveSettings();
         const auto lines = Lines(ReadBytes(SettingsPath()));
         ASSERT_EQ(lines.size(), 16u);
@@ -324,11 +359,31 @@ TEST_F(SettingsTest, EverythingTheProgramWritesReadsBackUnchanged) {
     const int32_t kMax = 2147483647, kMin = -2147483647 - 1;
     for (int k = 10; k <= 60; ++k) {
         SCOPED_TRACE(k);
-        const Settings written = {
-            -k,       k * 7,  kMin,      kMax,   -1,    0,     123, -456, k,        -k,
-            k + 100,  k + 200, 1,        2,      kMax,  kMin,  0,   -7,   k / 10.0, (70 - k) / 10.0,
-            ((k * 3) % 51 + 10) / 10.0, ((k * 7) % 51 + 10) / 10.0,
-            k % 2 ? "True" : "False", k % 3 ? "True" : "False", k % 4 + 1};
+        const Settings written = {-k,
+                                  k * 7,
+                                  kMin,
+                                  kMax,
+                                  -1,
+                                  0,
+                                  123,
+                                  -456,
+                                  k,
+                                  -k,
+                                  k + 100,
+                                  k + 200,
+                                  1,
+                                  2,
+                                  kMax,
+                                  kMin,
+                                  0,
+                                  -7,
+                                  k / 10.0,
+                                  (70 - k) / 10.0,
+                                  ((k * 3) % 51 + 10) / 10.0,
+                                  ((k * 7) % 51 + 10) / 10.0,
+                                  k % 2 ? "True" : "False",
+                                  k % 3 ? "True" : "False",
+                                  k % 4 + 1};
         SetCurrent(written);
         S::SaveSettings();
         S::ResetForTesting();
@@ -348,7 +403,8 @@ TEST_F(SettingsTest, FailedSaveLeavesThePreviousFileByteForByte) {
         fw::testing::SetWriteFailureAfter(-1);
         EXPECT_EQ(ReadBytes(SettingsPath()), before);
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(prefs_.Path())) names.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator(prefs_.Path()))
+            names.push_back(e.path().filename());
         EXPECT_EQ(names, std::vector<std::string>{"ostrel4.txt"});
     }
     // Without the fault the same save replaces it.

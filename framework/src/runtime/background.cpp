@@ -7,7 +7,9 @@ bool g_inYield = false;
 }  // namespace
 
 namespace detail {
-void SetBackgroundTaskHook(void (*hook)()) { g_hook = hook; }
+void SetBackgroundTaskHook(void (*hook)()) {
+    g_hook = hook;
+}
 }  // namespace detail
 
 void RuntimeBackgroundTask() {

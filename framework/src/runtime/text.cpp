@@ -132,9 +132,13 @@ String Slice(const String& s, size_t from, size_t to) {
     return String(s.Bytes().substr(from, to - from), s.Encoding());
 }
 
-String EmptyLike(const String& s) { return String(std::string(), s.Encoding()); }
+String EmptyLike(const String& s) {
+    return String(std::string(), s.Encoding());
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -145,9 +149,13 @@ int32_t RuntimeCvtReal64ToSInt32(double value) noexcept {
     return static_cast<int32_t>(value);  // in range: truncates toward zero
 }
 
-double RuntimeCvtSInt32ToReal64(int32_t value) noexcept { return static_cast<double>(value); }
+double RuntimeCvtSInt32ToReal64(int32_t value) noexcept {
+    return static_cast<double>(value);
+}
 
-String StringStrInt32(int32_t value) { return String(std::to_string(value)); }
+String StringStrInt32(int32_t value) {
+    return String(std::to_string(value));
+}
 
 String StringStrDouble(double value) {
     if (std::isnan(value)) return String("nan");
@@ -173,7 +181,8 @@ String StringFormat(double value, const String& format) {
     const std::string fracPart = point == std::string::npos ? "" : pattern.substr(point + 1);
     const auto minInt = static_cast<size_t>(std::count(intPart.begin(), intPart.end(), '0'));
     const auto minFrac = static_cast<size_t>(std::count(fracPart.begin(), fracPart.end(), '0'));
-    const auto maxFrac = minFrac + static_cast<size_t>(std::count(fracPart.begin(), fracPart.end(), '#'));
+    const auto maxFrac =
+        minFrac + static_cast<size_t>(std::count(fracPart.begin(), fracPart.end(), '#'));
 
     // Fixed notation of a double needs at most 309 integer digits.
     char buf[400];
@@ -181,12 +190,14 @@ String StringFormat(double value, const String& format) {
                                  static_cast<int>(std::min<size_t>(maxFrac, 40)));
     std::string digits(buf, r.ptr);
     std::string whole = digits.substr(0, digits.find('.'));
-    std::string frac = digits.find('.') == std::string::npos ? "" : digits.substr(digits.find('.') + 1);
+    std::string frac =
+        digits.find('.') == std::string::npos ? "" : digits.substr(digits.find('.') + 1);
     while (frac.size() > minFrac && frac.back() == '0') frac.pop_back();
     if (whole == "0" && minInt == 0) whole.clear();
     if (whole.size() < minInt) whole.insert(0, minInt - whole.size(), '0');
 
-    const bool zero = std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0' || c == '.'; });
+    const bool zero =
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c == '0' || c == '.'; });
     std::string out = prefix;
     if (value < 0 && !zero) out += '-';
     out += whole;
@@ -207,13 +218,19 @@ double StringVal(const String& text) {
     size_t intDigits = 0, intLeadingZeros = 0, fracLeadingZeros = 0, fracDigits = 0;
     bool significant = false;
     for (; i < n && IsDigit(s[i]); ++i, ++intDigits) {
-        if (!significant && s[i] == '0') ++intLeadingZeros; else significant = true;
+        if (!significant && s[i] == '0')
+            ++intLeadingZeros;
+        else
+            significant = true;
     }
     size_t end = i;
     if (i < n && s[i] == '.') {
         size_t j = i + 1;
         for (; j < n && IsDigit(s[j]); ++j, ++fracDigits) {
-            if (!significant && s[j] == '0') ++fracLeadingZeros; else significant = true;
+            if (!significant && s[j] == '0')
+                ++fracLeadingZeros;
+            else
+                significant = true;
         }
         if (intDigits + fracDigits > 0) end = j;
     }
@@ -227,7 +244,8 @@ double StringVal(const String& text) {
         bool expNegative = false;
         if (j < n && (s[j] == '+' || s[j] == '-')) expNegative = s[j++] == '-';
         size_t k = j;
-        for (; k < n && IsDigit(s[k]); ++k) exponent = std::min<int64_t>(exponent * 10 + (s[k] - '0'), 1'000'000'000);
+        for (; k < n && IsDigit(s[k]); ++k)
+            exponent = std::min<int64_t>(exponent * 10 + (s[k] - '0'), 1'000'000'000);
         if (k > j) {
             end = k;
             if (expNegative) exponent = -exponent;
@@ -237,7 +255,8 @@ double StringVal(const String& text) {
     }
 
     double value = 0.0;
-    const auto r = std::from_chars(s.data() + start, s.data() + end, value, std::chars_format::general);
+    const auto r =
+        std::from_chars(s.data() + start, s.data() + end, value, std::chars_format::general);
     if (r.ec == std::errc::result_out_of_range) {
         // Decide between overflow and underflow by the decimal magnitude.
         int64_t magnitude = exponent;
@@ -268,7 +287,9 @@ String StringNthField(const String& s, const String& separator, int32_t n) {
     return Slice(s, from, at == std::string::npos ? b.size() : at);
 }
 
-int32_t StringInStr(const String& s, const String& find) { return StringInStr(1, s, find); }
+int32_t StringInStr(const String& s, const String& find) {
+    return StringInStr(1, s, find);
+}
 
 int32_t StringInStr(int32_t start, const String& s, const String& find) {
     if (find.IsEmpty()) return 0;
@@ -282,7 +303,9 @@ int32_t StringInStr(int32_t start, const String& s, const String& find) {
     return pos > std::numeric_limits<int32_t>::max() ? 0 : static_cast<int32_t>(pos);
 }
 
-String StringDBCSMid2(const String& s, int32_t start) { return StringDBCSMid3(s, start, -1); }
+String StringDBCSMid2(const String& s, int32_t start) {
+    return StringDBCSMid3(s, start, -1);
+}
 
 String StringDBCSMid3(const String& s, int32_t start, int32_t length) {
     const int64_t first = start < 1 ? 0 : int64_t{start} - 1;

@@ -19,12 +19,14 @@ Date::Date(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minut
     : year_(year), month_(month), day_(day), hour_(hour), minute_(minute), second_(second) {}
 
 String Date::ShortDate() const {
-    return String(QLocale::system().toString(QDate(year_, month_, day_), QLocale::ShortFormat).toStdString());
+    return String(
+        QLocale::system().toString(QDate(year_, month_, day_), QLocale::ShortFormat).toStdString());
 }
 
 String Date::ShortTime() const {
-    return String(
-        QLocale::system().toString(QTime(hour_, minute_, second_), QLocale::ShortFormat).toStdString());
+    return String(QLocale::system()
+                      .toString(QTime(hour_, minute_, second_), QLocale::ShortFormat)
+                      .toStdString());
 }
 
 }  // namespace fw

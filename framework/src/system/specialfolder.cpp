@@ -32,7 +32,9 @@ std::string PreferencesPath() {
 }  // namespace
 
 namespace testing {
-void SetPreferencesFolder(const std::string& path) { g_preferencesOverride = path; }
+void SetPreferencesFolder(const std::string& path) {
+    g_preferencesOverride = path;
+}
 
 TemporaryPreferences::TemporaryPreferences() {
     const char* tmp = std::getenv("TMPDIR");

@@ -39,12 +39,16 @@ bool WriteAll(int fd, const char* data, size_t size) {
 }  // namespace
 
 namespace testing {
-void SetWriteFailureAfter(int64_t bytes) { g_writeBudget = bytes < 0 ? -1 : bytes; }
+void SetWriteFailureAfter(int64_t bytes) {
+    g_writeBudget = bytes < 0 ? -1 : bytes;
+}
 }  // namespace testing
 
 // ---- TextInputStream ----
 
-TextInputStream::~TextInputStream() { Close(); }
+TextInputStream::~TextInputStream() {
+    Close();
+}
 
 void TextInputStream::Close() {
     if (fd_ >= 0) ::close(fd_);
@@ -72,7 +76,9 @@ bool TextInputStream::Fill() {
     }
 }
 
-bool TextInputStream::IsEOF() { return pos_ >= buffer_.size() && !Fill(); }
+bool TextInputStream::IsEOF() {
+    return pos_ >= buffer_.size() && !Fill();
+}
 
 String TextInputStream::ReadLine() {
     std::string line;
@@ -144,7 +150,8 @@ bool TextOutputStream::Close() {
     result_ = true;
     // Make the rename itself durable; the file is in place either way.
     const size_t slash = targetPath_.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : targetPath_.substr(0, std::max<size_t>(slash, 1));
+    const std::string dir =
+        slash == std::string::npos ? "." : targetPath_.substr(0, std::max<size_t>(slash, 1));
     const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);

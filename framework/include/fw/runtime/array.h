@@ -15,7 +15,7 @@ namespace fw {
 
 template <class T>
 class Array : public Object {
-public:
+  public:
     // ubound -1 gives an empty array, 0 one element, and so on; elements start as T().
     explicit Array(int32_t ubound = -1) { Redim(ubound); }
 
@@ -47,7 +47,7 @@ public:
     auto begin() const noexcept { return items_.begin(); }
     auto end() const noexcept { return items_.end(); }
 
-private:
+  private:
     size_t Checked(int32_t index) const {
         if (index < 0 || index >= Count()) RaiseOutOfBounds(index);
         return static_cast<size_t>(index);

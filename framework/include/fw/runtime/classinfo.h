@@ -21,7 +21,7 @@
 namespace fw {
 
 class ClassInfo {
-public:
+  public:
     // Creates a new instance with no reference taken yet (the creator adopts it).
     using Factory = Object* (*)();
 
@@ -36,7 +36,7 @@ public:
     // True when this class is `other` or derives from it through the base chain.
     bool IsA(const ClassInfo& other) const noexcept;
 
-private:
+  private:
     std::string name_;
     const ClassInfo* base_;
     Factory factory_;

@@ -9,7 +9,7 @@
 namespace fw {
 
 class Date : public Object {
-public:
+  public:
     // Now.
     Date();
     // A given local date and time.
@@ -27,7 +27,7 @@ public:
     String ShortDate() const;
     String ShortTime() const;
 
-private:
+  private:
     int32_t year_, month_, day_, hour_, minute_, second_;
 };
 

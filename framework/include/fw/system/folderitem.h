@@ -13,7 +13,7 @@ class TextInputStream;
 class TextOutputStream;
 
 class FolderItem : public Object {
-public:
+  public:
     explicit FolderItem(std::string path) : path_(std::move(path)) {}
 
     // The absolute path in the file system's own bytes.
@@ -40,7 +40,7 @@ public:
     // Creates the folder and any missing parents; true when it exists afterwards.
     bool CreateAsFolder() const;
 
-private:
+  private:
     std::string path_;
 };
 

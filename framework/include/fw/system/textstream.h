@@ -13,7 +13,7 @@ namespace fw {
 // part of the text. Lines of any length, NUL bytes and bytes that are not valid
 // UTF-8 come through unchanged (tagged UTF-8).
 class TextInputStream : public Object {
-public:
+  public:
     explicit TextInputStream(int fd) : fd_(fd) {}
     ~TextInputStream() override;
 
@@ -24,7 +24,7 @@ public:
     String ReadLine();
     void Close();
 
-private:
+  private:
     bool Fill();
 
     int fd_;
@@ -38,7 +38,7 @@ private:
 // (a write, the sync, the rename), or the stream is dropped without Close, the
 // temporary file is removed and the target keeps its earlier content byte for byte.
 class TextOutputStream : public Object {
-public:
+  public:
     TextOutputStream(int fd, std::string tempPath, std::string targetPath)
         : fd_(fd), tempPath_(std::move(tempPath)), targetPath_(std::move(targetPath)) {}
     ~TextOutputStream() override;
@@ -50,7 +50,7 @@ public:
     // A second Close gives the first one's result.
     bool Close();
 
-private:
+  private:
     void Flush();
     void Abandon();
 

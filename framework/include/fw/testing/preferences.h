@@ -14,7 +14,7 @@ void SetPreferencesFolder(const std::string& path);
 // A fresh empty folder under $TMPDIR (or /tmp) that serves as the Preferences
 // folder while the object lives; removed with its content afterwards.
 class TemporaryPreferences {
-public:
+  public:
     TemporaryPreferences();
     ~TemporaryPreferences();
     TemporaryPreferences(const TemporaryPreferences&) = delete;
@@ -24,7 +24,7 @@ public:
     // Path of a file in the folder.
     std::string File(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
