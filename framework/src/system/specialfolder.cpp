@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 
@@ -39,7 +40,9 @@ void SetPreferencesFolder(const std::string& path) {
 TemporaryPreferences::TemporaryPreferences() {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/ostrel-prefs-XXXXXX";
-    if (::mkdtemp(pattern.data())) path_ = pattern;
+    // Falling back to the real folder would let a test overwrite the user's settings.
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
+    path_ = pattern;
     SetPreferencesFolder(path_);
 }
 

@@ -12,7 +12,8 @@ namespace fw::testing {
 void SetPreferencesFolder(const std::string& path);
 
 // A fresh empty folder under $TMPDIR (or /tmp) that serves as the Preferences
-// folder while the object lives; removed with its content afterwards.
+// folder while the object lives; removed with its content afterwards. Throws
+// std::runtime_error when the folder cannot be made.
 class TemporaryPreferences {
   public:
     TemporaryPreferences();
