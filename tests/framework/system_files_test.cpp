@@ -173,6 +173,18 @@ TEST_F(FilesTest, CreateTextFileWritesLinesWithLfAndReplacesTheFile) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST_F(FilesTest, SavingThroughASymbolicLinkKeepsTheLink) {
+    fs::create_directory(prefs_.File("real"));
+    WriteBytes(prefs_.File("real/s.txt"), "old\n");
+    fs::create_symlink("real/s.txt", prefs_.File("s.txt"));
+    Ref<TextOutputStream> out = Prefs()->Child("s.txt")->CreateTextFile();
+    ASSERT_TRUE(out);
+    out->WriteLine("new");
+    EXPECT_TRUE(out->Close());
+    EXPECT_TRUE(fs::is_symlink(prefs_.File("s.txt")));
+    EXPECT_EQ(ReadBytes(prefs_.File("real/s.txt")), "new\n");
+}
+
 TEST_F(FilesTest, LargeOutputIsWrittenWhole) {
     Ref<TextOutputStream> out = Prefs()->Child("big.txt")->CreateTextFile();
     const std::string line(1000, 'z');

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <string_view>
 
@@ -64,9 +65,20 @@ Ref<TextInputStream> FolderItem::OpenAsTextFile() const {
 }
 
 Ref<TextOutputStream> FolderItem::CreateTextFile() const {
-    Ref<FolderItem> parent = Parent();
+    // Replacing a symbolic link by renaming over it would cut the link; write
+    // the file it points to instead.
+    std::string targetPath = path_;
+    struct stat lst;
+    if (::lstat(path_.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        if (char* real = ::realpath(path_.c_str(), nullptr)) {
+            targetPath = real;
+            std::free(real);
+        }
+    }
+    const FolderItem target(targetPath);
+    Ref<FolderItem> parent = target.Parent();
     if (!parent) return nullptr;
-    const std::string name = Name().Bytes();
+    const std::string name = target.Name().Bytes();
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = parent->NativePath();
@@ -79,10 +91,10 @@ Ref<TextOutputStream> FolderItem::CreateTextFile() const {
         }
         // The new file replaces the old one, so it keeps the old one's permissions.
         struct stat st;
-        if (::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        if (::stat(targetPath.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
             ::fchmod(fd, st.st_mode & 07777);
         }
-        return New<TextOutputStream>(fd, std::move(temp), path_);
+        return New<TextOutputStream>(fd, std::move(temp), targetPath);
     }
     return nullptr;
 }
