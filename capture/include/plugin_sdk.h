@@ -80,6 +80,23 @@ inline void RowBufferWriteRows(void* record, unsigned char** rows) {
     std::memcpy(static_cast<unsigned char*>(record) + kRowBufferRowsOffset, &rows, sizeof rows);
 }
 
+// Hosts before 2016.0 hand a string as a record that a plug-in reads itself:
+// the address of a buffer whose byte 0 precedes the text at offset 4, and the
+// text's byte count (int32) at offset 12. Read with memcpy: the address word is
+// unaligned on 64-bit builds.
+inline constexpr size_t kLegacyStringBytesOffset = 4;
+inline constexpr size_t kLegacyStringLengthOffset = 12;
+inline constexpr size_t kLegacyStringRecordSize = kLegacyStringLengthOffset + 4;
+
+// Text encodings, in the system's text-encoding numbering.
+inline constexpr uint32_t kEncodingMacRoman = 0;
+inline constexpr uint32_t kEncodingUTF16 = 0x100;
+inline constexpr uint32_t kEncodingWindowsLatin1 = 0x500;
+inline constexpr uint32_t kEncodingASCII = 0x600;
+inline constexpr uint32_t kEncodingUnknown = 0xFFFF;
+inline constexpr uint32_t kEncodingUTF8 = 0x8000100;
+inline constexpr uint32_t kEncodingUTF32 = 0xC000100;
+
 // Callback signatures, by the name under which the resolver gives them.
 typedef double (*PluginGetRBVersionFn)();                                  // "REALGetRBVersion"
 typedef void (*PluginRegisterPluginVersionFn)(int32_t);                    // "RegisterPluginVersion"

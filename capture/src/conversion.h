@@ -1,0 +1,20 @@
+// Pixels from CoreGraphics images, QuickDraw offscreen worlds and raw strings,
+// turned into new 32-bit host pictures with one reference for the caller.
+#pragma once
+
+#include "plugin_sdk.h"
+#include "platform/os/cg.h"
+#include "platform/os/qd.h"
+
+namespace zuvshot {
+
+// The image stays with the caller.
+PluginPicture GetCGImagePicture(platform::cg::CGImageRef image);
+PluginPicture ManipulateImagePixelDataRGB(platform::cg::CGImageRef image,
+                                          platform::cg::CGColorSpaceRef space);
+PluginPicture ManipulateImagePixelDataRGBA(platform::cg::CGImageRef image,
+                                           platform::cg::CGColorSpaceRef space);
+// Takes the world over and disposes of it on every path.
+PluginPicture REALBuildPictureFromGWorld(platform::qd::GWorldPtr world);
+
+}  // namespace zuvshot
