@@ -62,3 +62,17 @@ Fn QuickDrawFunction<Fn>::operator()() {
 }
 
 }  // namespace zuvshot
+
+namespace zuvshot {
+
+// A graphics device's global bounds, pixel size and pixel map, from its
+// pixel map record.
+platform::qd::Rect DeviceBounds(platform::qd::GDHandle device);
+int16_t DevicePixelSize(platform::qd::GDHandle device);
+const platform::qd::BitMap* DeviceBitMap(platform::qd::GDHandle device);
+
+// 32-bit arguments cut to the 16 bits of a QuickDraw coordinate.
+int16_t ToQDShort(int64_t v);
+platform::qd::Rect QDRect(int64_t top, int64_t left, int64_t bottom, int64_t right);
+
+}  // namespace zuvshot

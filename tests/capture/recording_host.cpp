@@ -274,10 +274,9 @@ struct Callbacks {
     }
     static PluginString BuildString(const void* data, int32_t length) {
         H().Record("REALBuildString");
-        if (H().throwOnBuildString) {
-            auto e = H().throwOnBuildString;
-            H().throwOnBuildString = nullptr;
-            std::rethrow_exception(e);
+        if (H().throwOnBuildString && H().buildStringThrows > 0) {
+            --H().buildStringThrows;
+            std::rethrow_exception(H().throwOnBuildString);
         }
         return H().MakeString(data, length, kEncodingUnknown);
     }
@@ -428,6 +427,11 @@ void RecordingHost::Load(const std::string& path) {
     CallMain();
 }
 
+void RecordingHost::LoadLinked(PluginMainFunction main) {
+    main_ = main;
+    CallMain();
+}
+
 void RecordingHost::CallMain() {
     current = this;
     main_(&Callbacks::Resolve);
@@ -532,7 +536,10 @@ void RecordingHost::InitPicture(HostPicture* pic, int32_t w, int32_t h) {
     pic->width = w;
     pic->height = h;
     pic->alphaInfo = alphaInfo;
-    pic->pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+    // A wider context (64 bits a pixel) gets room for it; its pixels are then
+    // never looked at.
+    const size_t words = bitsPerPixel / 32 ? bitsPerPixel / 32 : 1;
+    pic->pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h) * words, 0);
     for (int32_t y = 0; y < h; ++y) {
         for (int32_t x = 0; x < w; ++x) SetRgb(pic, x, y, newPictureFill);
     }
@@ -540,18 +547,19 @@ void RecordingHost::InitPicture(HostPicture* pic, int32_t w, int32_t h) {
         pic->record.assign(kRowBufferRecordSize, 0);
         RowBufferWriteInt(pic->record.data(), kRowBufferWidthOffset, w);
         RowBufferWriteInt(pic->record.data(), kRowBufferHeightOffset, h);
-        RowBufferWriteInt(pic->record.data(), kRowBufferValidWordOffset, 1);
+        RowBufferWriteInt(pic->record.data(), kRowBufferZeroWordOffset, rowBufferFirstWord);
+        RowBufferWriteInt(pic->record.data(), kRowBufferValidWordOffset, rowBufferValidWord);
         pic->rows.resize(static_cast<size_t>(h));
         for (int32_t y = 0; y < h; ++y) {
             pic->rows[y] =
                 reinterpret_cast<unsigned char*>(pic->pixels.data() + static_cast<size_t>(y) * w);
         }
-        RowBufferWriteRows(pic->record.data(), pic->rows.data());
+        RowBufferWriteRows(pic->record.data(), rowBufferHasRows ? pic->rows.data() : nullptr);
     } else {
         cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
-        pic->context = cg::CGBitmapContextCreate(pic->pixels.data(), static_cast<size_t>(w),
-                                                 static_cast<size_t>(h), 8,
-                                                 4 * static_cast<size_t>(w), space, alphaInfo);
+        pic->context = cg::CGBitmapContextCreate(
+            pic->pixels.data(), static_cast<size_t>(w), static_cast<size_t>(h),
+            bitsPerPixel / 4, bitsPerPixel / 8 * static_cast<size_t>(w), space, alphaInfo);
         cg::CGColorSpaceRelease(space);
     }
 }

@@ -57,7 +57,10 @@ public:
     uint32_t alphaInfo = 6;         // of a desktop picture's bitmap context
     size_t bitsPerPixel = 32;       // of a desktop picture's bitmap context
     bool hasAlphaChannel = false;   // the "HasAlphaChannel" property
-    bool refuseLocks = false;       // REALLockPictureDescription answers false
+    bool refuseLocks = false;
+    int32_t rowBufferFirstWord = 0;  // of a console picture's row-buffer record
+    int32_t rowBufferValidWord = 1;
+    bool rowBufferHasRows = true;       // REALLockPictureDescription answers false
     bool graphicsDrawPicture = true;  // a mask's Graphics has DrawPicture
     Rgb newPictureFill{1, 2, 3};    // what a new picture holds
     std::set<std::string> withheld;  // callbacks the resolver does not give
@@ -65,6 +68,8 @@ public:
     // Loads a fresh copy of the library at `path` (its statics start anew) and
     // calls REALPluginMain with this host's resolver.
     void Load(const std::string& path);
+    // Uses a REALPluginMain linked into the test itself instead.
+    void LoadLinked(PluginMainFunction main);
     // Calls REALPluginMain of the loaded library once more.
     void CallMain();
 
@@ -116,8 +121,9 @@ public:
     std::string StringBytes(PluginString string) const;
     uint32_t StringEncoding(PluginString string) const;
 
-    // An exception that REALBuildString throws at its next call (once).
+    // An exception that REALBuildString throws at its next `buildStringThrows` calls.
     std::exception_ptr throwOnBuildString;
+    int buildStringThrows = 1;
 
     static RecordingHost* current;
 
