@@ -1,0 +1,461 @@
+#include "ui/qt_graphics.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QString>
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace fw::qt {
+
+static_assert(std::endian::native == std::endian::little,
+              "the pixel swizzles assume a little-endian machine");
+
+namespace {
+
+constexpr int32_t kFullExtent = -10000;
+
+// x / 255 rounded, exact for 0..255*255.
+inline uint32_t Div255(uint32_t x) {
+    x += 128;
+    return (x + (x >> 8)) >> 8;
+}
+
+// One axis of a stretch: the destination range that is both on the target and
+// samples inside the picture, and the source index of each of its pixels.
+struct AxisMap {
+    int32_t first = 0;  // destination coordinate of the first mapped pixel
+    std::vector<int32_t> src;
+};
+
+// Exact integer stepping of floor((2i + 1) * sw / (2w)): a quotient and a
+// remainder advanced by a constant, so no per-pixel division and no drift
+// from a rounded fixed-point step, however large the stretch.
+bool MapAxis(int32_t d0, int32_t dLen, int32_t s0, int32_t sLen, int32_t picExtent,
+             int32_t targetExtent, AxisMap& out) {
+    const int64_t i0 = std::max<int64_t>(0, -int64_t(d0));
+    const int64_t i1 = std::min<int64_t>(dLen, int64_t(targetExtent) - d0);
+    if (i0 >= i1) return false;
+    const int64_t den = 2 * int64_t(dLen);
+    const int64_t num = (2 * i0 + 1) * int64_t(sLen);
+    int64_t q = num / den;
+    int64_t r = num % den;
+    const int64_t stepQ = int64_t(sLen) / dLen;
+    const int64_t stepR = 2 * (int64_t(sLen) % dLen);
+    out.src.clear();
+    out.src.reserve(size_t(i1 - i0));
+    int64_t first = -1;
+    for (int64_t i = i0; i < i1; ++i) {
+        const int64_t s = s0 + q;
+        if (s >= picExtent) break;  // monotone: nothing further maps inside
+        if (s >= 0) {
+            if (first < 0) first = i;
+            out.src.push_back(int32_t(s));
+        }
+        q += stepQ;
+        r += stepR;
+        if (r >= den) {
+            r -= den;
+            ++q;
+        }
+    }
+    if (first < 0) return false;
+    out.first = int32_t(d0 + first);
+    return true;
+}
+
+inline uint32_t LoadRGBA(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;  // little-endian: R in bits 0..7, A in 24..31
+}
+
+// Picture bytes R,G,B,X read as a little-endian word, to a QImage RGB32 word.
+inline uint32_t RgbxToWord(uint32_t p) {
+    return 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
+}
+
+// Premultiplied components of a source pixel after its mask coverage.
+struct Premul {
+    uint32_t r, g, b, a;
+};
+
+inline Premul SourcePixel(uint32_t p, bool hasAlpha, const uint8_t* maskPixel) {
+    Premul s{p & 0xFFu, (p >> 8) & 0xFFu, (p >> 16) & 0xFFu, hasAlpha ? p >> 24 : 255u};
+    if (maskPixel) {
+        const uint32_t c = 255u - maskPixel[0];  // white is transparent
+        s = {Div255(s.r * c), Div255(s.g * c), Div255(s.b * c), Div255(s.a * c)};
+    }
+    return s;
+}
+
+inline void BlendInto(uint8_t* d, PixelOrder order, bool keepAlpha, const Premul& s) {
+    if (s.a == 0) return;
+    uint32_t dr, dg, db, da;
+    uint32_t v;
+    std::memcpy(&v, d, 4);
+    if (order == PixelOrder::kWord32) {
+        db = v & 0xFFu;
+        dg = (v >> 8) & 0xFFu;
+        dr = (v >> 16) & 0xFFu;
+    } else {
+        dr = v & 0xFFu;
+        dg = (v >> 8) & 0xFFu;
+        db = (v >> 16) & 0xFFu;
+    }
+    da = keepAlpha ? v >> 24 : 255u;
+    const uint32_t inv = 255u - s.a;
+    const uint32_t r = s.r + Div255(dr * inv);
+    const uint32_t g = s.g + Div255(dg * inv);
+    const uint32_t b = s.b + Div255(db * inv);
+    const uint32_t a = keepAlpha ? s.a + Div255(da * inv) : 255u;
+    v = order == PixelOrder::kWord32 ? (a << 24 | r << 16 | g << 8 | b)
+                                     : (a << 24 | b << 16 | g << 8 | r);
+    std::memcpy(d, &v, 4);
+}
+
+inline uint32_t ColorWord(Color c, PixelOrder order) {
+    return order == PixelOrder::kWord32
+               ? (0xFF000000u | uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue)
+               : (0xFF000000u | uint32_t(c.blue) << 16 | uint32_t(c.green) << 8 | c.red);
+}
+
+// Our colours carry transparency (0 opaque); the raster wants coverage.
+inline Premul ColorPremul(Color c) {
+    const uint32_t a = 255u - c.alpha;
+    return {Div255(c.red * a), Div255(c.green * a), Div255(c.blue * a), a};
+}
+
+inline void PutPixel(const RasterTarget& t, int x, int y, Color c) {
+    uint8_t* d = t.bits + y * t.stride + ptrdiff_t(x) * 4;
+    if (c.alpha == 0) {
+        const uint32_t v = ColorWord(c, t.order);
+        std::memcpy(d, &v, 4);
+    } else {
+        BlendInto(d, t.order, t.hasAlpha, ColorPremul(c));
+    }
+}
+
+QRect FillRaster(const RasterTarget& t, int32_t x, int32_t y, int32_t w, int32_t h, Color c) {
+    if (!t.bits || w <= 0 || h <= 0) return {};
+    const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
+    const int64_t x1 = std::min<int64_t>(int64_t(x) + w, t.width);
+    const int64_t y1 = std::min<int64_t>(int64_t(y) + h, t.height);
+    if (x0 >= x1 || y0 >= y1 || c.alpha == 255) return {};
+    for (int64_t yy = y0; yy < y1; ++yy) {
+        for (int64_t xx = x0; xx < x1; ++xx) PutPixel(t, int(xx), int(yy), c);
+    }
+    return QRect(int(x0), int(y0), int(x1 - x0), int(y1 - y0));
+}
+
+// floor(a / b) for b > 0.
+inline int64_t FloorDiv(int64_t a, int64_t b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// A one-pixel line, both end points included. Only the stretch of the major
+// axis that lies on the target is walked, so far-off end points cost nothing.
+QRect LineRaster(const RasterTarget& t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color c) {
+    if (!t.bits || c.alpha == 255) return {};
+    const bool steep = std::abs(int64_t(y2) - y1) > std::abs(int64_t(x2) - x1);
+    int64_t a1 = steep ? y1 : x1, b1 = steep ? x1 : y1;
+    int64_t a2 = steep ? y2 : x2, b2 = steep ? x2 : y2;
+    if (a1 > a2) {
+        std::swap(a1, a2);
+        std::swap(b1, b2);
+    }
+    const int64_t majorExtent = steep ? t.height : t.width;
+    const int64_t minorExtent = steep ? t.width : t.height;
+    const int64_t da = a2 - a1, db = b2 - b1;
+    const int64_t from = std::max<int64_t>(a1, 0), to = std::min<int64_t>(a2, majorExtent - 1);
+    int minX = INT32_MAX, minY = INT32_MAX, maxX = -1, maxY = -1;
+    for (int64_t a = from; a <= to; ++a) {
+        // Minor coordinate rounded to the nearest pixel centre.
+        const int64_t b = da == 0 ? b1 : b1 + FloorDiv(2 * (a - a1) * db + da, 2 * da);
+        if (b < 0 || b >= minorExtent) continue;
+        const int px = int(steep ? b : a), py = int(steep ? a : b);
+        PutPixel(t, px, py, c);
+        minX = std::min(minX, px);
+        maxX = std::max(maxX, px);
+        minY = std::min(minY, py);
+        maxY = std::max(maxY, py);
+    }
+    if (maxX < 0) return {};
+    return QRect(QPoint(minX, minY), QPoint(maxX, maxY));
+}
+
+QString ToQString(const String& s) {
+    QString q = QString::fromUtf8(s.Bytes().data(), qsizetype(s.ByteLength()));
+    // Our texts break lines with CR; Qt wants LF.
+    q.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    q.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return q;
+}
+
+// Draws text with QPainter; baseline of the first line at y. Returns the
+// area the text may cover.
+QRect DrawText(QPainter& p, const QFont& font, Color c, const String& text, int32_t x, int32_t y,
+               int32_t wrapWidth, bool condense) {
+    p.setFont(font);
+    p.setPen(QColor(c.red, c.green, c.blue, 255 - c.alpha));
+    const QFontMetricsF fm(font, p.device());
+    QString q = ToQString(text);
+    if (wrapWidth > 0 && condense) {
+        // Condensed text stays on its one line, cut to the width.
+        q.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        q = fm.elidedText(q, Qt::ElideRight, wrapWidth);
+    }
+    const qreal top = y - fm.ascent();
+    if (wrapWidth > 0 && !condense) {
+        const QRectF box(x, top, wrapWidth, 1e6);
+        QRectF used;
+        p.drawText(box, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, q, &used);
+        return used.toAlignedRect().adjusted(-2, -2, 2, 2);
+    }
+    const QStringList lines = q.split(QLatin1Char('\n'));
+    qreal width = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        p.drawText(QPointF(x, y + i * fm.lineSpacing()), lines[i]);
+        width = std::max(width, fm.horizontalAdvance(lines[i]));
+    }
+    const QRectF used(x, top, width, fm.height() + (lines.size() - 1) * fm.lineSpacing());
+    // Italic overhang and antialiasing may reach a little past the metrics.
+    return used.toAlignedRect().adjusted(-2, -2, 2, 2);
+}
+
+// Graphics over a QImage: the window canvas, or a picture's own pixels.
+class ImageGraphics final : public DeviceGraphics {
+  public:
+    ImageGraphics(QImage* image, std::function<void(const QRect&)> changed, Ref<Picture> keep)
+        : image_(image), changed_(std::move(changed)), picture_(std::move(keep)) {
+        if (picture_) {
+            owned_ = PictureImage(*picture_);
+            image_ = &owned_;
+        }
+    }
+
+    void DrawPicture(const Ref<Picture>& pic, int32_t x, int32_t y, int32_t w, int32_t h,
+                     int32_t sx, int32_t sy, int32_t sw, int32_t sh) override {
+        if (!pic) RaiseNilObject();
+        RasterTarget t = RasterOf(*image_);
+        QRect done;
+        if (t.bits) {
+            done = StretchPicture(*pic, t, x, y, w, h, sx, sy, sw, sh);
+        } else {
+            done = PaintPicture(*pic, x, y, w, h, sx, sy, sw, sh);
+        }
+        Report(done);
+    }
+
+    void DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override {
+        RasterTarget t = RasterOf(*image_);
+        if (t.bits) {
+            Report(LineRaster(t, x1, y1, x2, y2, foreColor_));
+            return;
+        }
+        QPainter p(image_);
+        p.setPen(QPen(
+            QColor(foreColor_.red, foreColor_.green, foreColor_.blue, 255 - foreColor_.alpha), 0));
+        p.drawLine(x1, y1, x2, y2);
+        Report(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized());
+    }
+
+    void DrawString(const String& text, int32_t x, int32_t y, int32_t wrapWidth,
+                    bool condense) override {
+        if (text.IsEmpty()) return;
+        QPainter p(image_);
+        Report(
+            DrawText(p, ResolveFont(*this, image_), foreColor_, text, x, y, wrapWidth, condense));
+    }
+
+    void FillRect(int32_t x, int32_t y, int32_t w, int32_t h) override {
+        RasterTarget t = RasterOf(*image_);
+        if (t.bits) {
+            Report(FillRaster(t, x, y, w, h, foreColor_));
+            return;
+        }
+        QPainter p(image_);
+        p.fillRect(QRect(x, y, w, h), QColor(foreColor_.red, foreColor_.green, foreColor_.blue,
+                                             255 - foreColor_.alpha));
+        Report(QRect(x, y, w, h));
+    }
+
+    int32_t Width() const override { return image_->width(); }
+    int32_t Height() const override { return image_->height(); }
+    const QPaintDevice* Device() const override { return image_; }
+
+  private:
+    // Formats the stretcher does not write: let Qt scale without smoothing.
+    QRect PaintPicture(const Picture& pic, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx,
+                       int32_t sy, int32_t sw, int32_t sh) {
+        if (sw == kFullExtent) sw = pic.Width();
+        if (sh == kFullExtent) sh = pic.Height();
+        if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return {};
+        QPainter p(image_);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        p.drawImage(QRect(x, y, w, h), PictureImage(pic), QRect(sx, sy, sw, sh));
+        return QRect(x, y, w, h);
+    }
+
+    void Report(const QRect& r) {
+        const QRect clipped = r.intersected(image_->rect());
+        if (clipped.isEmpty()) return;
+        if (picture_) picture_->MarkChanged();
+        if (changed_) changed_(clipped);
+    }
+
+    QImage* image_;
+    std::function<void(const QRect&)> changed_;
+    Ref<Picture> picture_;
+    QImage owned_;
+};
+
+}  // namespace
+
+RasterTarget RasterOf(QImage& image) {
+    RasterTarget t;
+    switch (image.format()) {
+        case QImage::Format_RGB32:
+            t.order = PixelOrder::kWord32;
+            break;
+        case QImage::Format_ARGB32_Premultiplied:
+            t.order = PixelOrder::kWord32;
+            t.hasAlpha = true;
+            break;
+        case QImage::Format_RGBX8888:
+            t.order = PixelOrder::kRGBA8888;
+            break;
+        case QImage::Format_RGBA8888_Premultiplied:
+            t.order = PixelOrder::kRGBA8888;
+            t.hasAlpha = true;
+            break;
+        default:
+            return t;
+    }
+    t.bits = image.bits();  // detaches a shared image, so we never write into a copy's source
+    t.stride = image.bytesPerLine();
+    t.width = image.width();
+    t.height = image.height();
+    return t;
+}
+
+QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t x, int32_t y, int32_t w,
+                     int32_t h, int32_t sx, int32_t sy, int32_t sw, int32_t sh) {
+    if (sw == kFullExtent) sw = pic.Width();
+    if (sh == kFullExtent) sh = pic.Height();
+    if (!t.bits || w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return {};
+    // Tables are kept per thread and reused: a magnifier draws the same sizes
+    // ten times a second, and allocating them each time shows in the profile.
+    thread_local AxisMap cols, rows;
+    if (!MapAxis(x, w, sx, sw, pic.Width(), t.width, cols)) return {};
+    if (!MapAxis(y, h, sy, sh, pic.Height(), t.height, rows)) return {};
+    const size_t n = cols.src.size();
+
+    const uint8_t* src = pic.Pixels();
+    const size_t srcStride = pic.RowBytes();
+    Picture* maskPic = const_cast<Picture&>(pic).Mask(false).Get();
+    const uint8_t* mask = maskPic ? maskPic->Pixels() : nullptr;
+
+    // Drawing a picture onto itself (or its mask onto it) must read the
+    // pixels as they were before the call.
+    std::vector<uint8_t> srcCopy, maskCopy;
+    const uint8_t* tEnd = t.bits + t.stride * t.height;
+    auto overlaps = [&](const uint8_t* p, size_t len) { return p < tEnd && p + len > t.bits; };
+    const size_t picBytes = srcStride * size_t(pic.Height());
+    if (overlaps(src, picBytes)) {
+        srcCopy.assign(src, src + picBytes);
+        src = srcCopy.data();
+    }
+    if (mask && overlaps(mask, picBytes)) {
+        maskCopy.assign(mask, mask + picBytes);
+        mask = maskCopy.data();
+    }
+
+    const int32_t* col = cols.src.data();
+    uint8_t* const base = t.bits + ptrdiff_t(cols.first) * 4;
+    const bool opaque = !pic.HasAlphaChannel() && !mask;
+    int32_t prevRow = -1;
+    const uint8_t* prevDest = nullptr;
+    for (size_t j = 0; j < rows.src.size(); ++j) {
+        const int32_t sr = rows.src[j];
+        uint8_t* d = base + t.stride * (rows.first + ptrdiff_t(j));
+        if (opaque && sr == prevRow) {
+            // Enlargement repeats source rows: the previous destination row is
+            // already exactly what this one needs.
+            std::memcpy(d, prevDest, n * 4);
+            continue;
+        }
+        const uint8_t* s = src + srcStride * size_t(sr);
+        if (opaque) {
+            auto* dw = reinterpret_cast<uint32_t*>(d);
+            auto* sw32 = reinterpret_cast<const uint32_t*>(s);
+            if (t.order == PixelOrder::kWord32) {
+                for (size_t i = 0; i < n; ++i) dw[i] = RgbxToWord(sw32[col[i]]);
+            } else {
+                for (size_t i = 0; i < n; ++i) dw[i] = sw32[col[i]] | 0xFF000000u;
+            }
+            prevRow = sr;
+            prevDest = d;
+            continue;
+        }
+        const uint8_t* m = mask ? mask + srcStride * size_t(sr) : nullptr;
+        for (size_t i = 0; i < n; ++i) {
+            const size_t off = size_t(col[i]) * 4;
+            const Premul px =
+                SourcePixel(LoadRGBA(s + off), pic.HasAlphaChannel(), m ? m + off : nullptr);
+            BlendInto(d + i * 4, t.order, t.hasAlpha, px);
+        }
+    }
+    return QRect(cols.first, rows.first, int(n), int(rows.src.size()));
+}
+
+Ref<Graphics> MakeImageGraphics(QImage* target, std::function<void(const QRect&)> changed) {
+    if (!target) return Ref<Graphics>();
+    return Ref<Graphics>(new ImageGraphics(target, std::move(changed), Ref<Picture>()));
+}
+
+Ref<Graphics> MakePictureGraphics(const Ref<Picture>& picture) {
+    if (!picture) return Ref<Graphics>();
+    return Ref<Graphics>(new ImageGraphics(nullptr, nullptr, picture));
+}
+
+QImage PictureImage(const Picture& picture) {
+    // Qt's QImage over foreign memory takes a non-const pointer to allow
+    // drawing into the picture; readers get a const Picture and do not write.
+    auto* bits = const_cast<uchar*>(picture.Pixels());
+    return QImage(bits, picture.Width(), picture.Height(), qsizetype(picture.RowBytes()),
+                  picture.HasAlphaChannel() ? QImage::Format_RGBA8888_Premultiplied
+                                            : QImage::Format_RGBX8888);
+}
+
+QFont ResolveFont(const Graphics& g, const QPaintDevice* device) {
+    QFont font = QGuiApplication::font();
+    const std::string name = g.TextFont().Bytes();
+    if (!name.empty() && name != "System") {
+        font.setFamily(QString::fromStdString(name));
+        if (name == "Courier" || name == "Courier New" || name == "Monaco") {
+            font.setStyleHint(QFont::TypeWriter);
+            if (!QFontDatabase::hasFamily(font.family())) {
+                font.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+            }
+        } else if (name == "Arial" || name == "Helvetica" || name == "Geneva") {
+            font.setStyleHint(QFont::SansSerif);
+        }
+    }
+    if (g.TextSize() > 0) {
+        // TextSize counts the device's own units (points on paper, pixels on a
+        // canvas); Qt's point sizes scale by the device's resolution.
+        const int dpi = device ? device->logicalDpiY() : 72;
+        font.setPointSizeF(g.TextSize() * 72.0 / (dpi > 0 ? dpi : 72));
+    }
+    font.setBold(g.Bold());
+    return font;
+}
+
+}  // namespace fw::qt

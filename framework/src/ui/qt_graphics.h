@@ -1,0 +1,69 @@
+// Qt side of pictures and graphics, for the framework's own window, picture
+// and printing code. Nothing above framework/ sees this header.
+#pragma once
+
+#include <QFont>
+#include <QImage>
+#include <QRect>
+#include <cstdint>
+#include <functional>
+
+#include "fw/ui/graphics.h"
+#include "fw/ui/picture.h"
+
+class QPaintDevice;
+
+namespace fw::qt {
+
+// Graphics drawing onto a window's persistent canvas, a QImage of
+// Format_RGB32 or Format_ARGB32_Premultiplied that the caller keeps alive for
+// as long as the graphics. `changed` receives each drawn area, already
+// clipped to the canvas, so the window can repaint exactly that.
+Ref<Graphics> MakeImageGraphics(QImage* target, std::function<void(const QRect&)> changed);
+
+// Graphics drawing onto the picture's own pixels; keeps the picture alive.
+Ref<Graphics> MakePictureGraphics(const Ref<Picture>& picture);
+
+// A QImage over the picture's buffer, no copy: Format_RGBX8888, or
+// Format_RGBA8888_Premultiplied with an alpha channel. Valid while the
+// picture lives; ignores the picture's mask.
+QImage PictureImage(const Picture& picture);
+
+// The Qt font for the graphics' TextFont, TextSize and Bold, sized so that
+// one unit of TextSize is one unit of the device's coordinates.
+QFont ResolveFont(const Graphics& g, const QPaintDevice* device);
+
+// Implemented by every Qt-backed graphics, so text layout can measure text on
+// the device it will be drawn on.
+class DeviceGraphics : public Graphics {
+  public:
+    virtual const QPaintDevice* Device() const = 0;
+};
+
+// A 32-bit raster the stretcher writes into.
+enum class PixelOrder {
+    kWord32,    // QImage RGB32 / ARGB32_Premultiplied: 32-bit words 0xAARRGGBB
+    kRGBA8888,  // bytes R, G, B, A (or X), as in a picture
+};
+struct RasterTarget {
+    uint8_t* bits = nullptr;
+    ptrdiff_t stride = 0;  // bytes per row
+    int width = 0;
+    int height = 0;
+    PixelOrder order = PixelOrder::kWord32;
+    bool hasAlpha = false;  // keep a premultiplied alpha; otherwise written opaque
+};
+
+// Nearest-neighbour stretch of the source rectangle of the picture over the
+// destination rectangle, clipped to the target. Destination pixel i samples
+// source pixel sx + floor((2i + 1) * sw / (2w)), the source pixel under its
+// centre; destination pixels whose sample falls outside the picture are left
+// alone. Returns the area written (empty when nothing was).
+QRect StretchPicture(const Picture& picture, const RasterTarget& target, int32_t x, int32_t y,
+                     int32_t w, int32_t h, int32_t sx, int32_t sy, int32_t sw, int32_t sh);
+
+// The raster of a QImage of one of the four supported formats; bits is null
+// for any other format.
+RasterTarget RasterOf(QImage& image);
+
+}  // namespace fw::qt
