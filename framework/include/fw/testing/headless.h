@@ -1,0 +1,68 @@
+// One fixture for in-process tests of the framework and of the program:
+//
+//   fw::testing::Headless h;          // before anything else touches the framework
+//   auto panel = ...;                 // create windows, drive handlers
+//   h.AdvanceClock(100);              // due timers fire, in due-time order
+//   EXPECT_EQ(h.MessageBoxTexts(), ...);
+//
+// It runs Qt on its offscreen platform, installs simulated input (and simulated
+// hot keys and a virtual screen where the platform offers them), points
+// Preferences at a temporary folder, replaces the wall clock of timers with a
+// test clock, answers message boxes at once and records URLs instead of opening
+// them. Only one may exist at a time. Not for use by the program.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fw::testing {
+
+class Headless {
+public:
+    Headless();
+    ~Headless();
+    Headless(const Headless&) = delete;
+    Headless& operator=(const Headless&) = delete;
+
+    // Delivers pending events (posted events, deferred deletes, paints); no
+    // timers fire, only AdvanceClock does that.
+    void ProcessEvents();
+    // Moves the test clock on by `ms`: each timer fires once for each of its
+    // periods that elapses, all of them in the order of their due times, with
+    // events processed after each tick.
+    void AdvanceClock(int64_t ms);
+    // Milliseconds since the fixture began.
+    int64_t Now() const;
+
+    // What RuntimeRun does before it waits: raises the application object's
+    // Open once (later calls do nothing). Then drive the run with
+    // ProcessEvents and AdvanceClock.
+    void StartApplication();
+    // Whether RB_ApplicationQuit was called, and with which code.
+    bool QuitRequested() const;
+    int32_t QuitCode() const;
+
+    // Simulated input.
+    void SetMouse(int32_t x, int32_t y);
+    void SetModifiers(bool control, bool shift, bool option, bool command = false);
+
+    // Message boxes shown so far (each answered at once), and URLs opened.
+    const std::vector<std::string>& MessageBoxTexts() const;
+    const std::vector<std::string>& OpenedURLs() const;
+    void ClearRecords();
+
+    // The temporary Preferences folder.
+    const std::string& PreferencesPath() const;
+
+    // Sends SIGTERM (or another signal) to the process and delivers it the way
+    // the event loop does.
+    void RaiseSignal(int signal);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace fw::testing

@@ -1,0 +1,243 @@
+// Windows.
+//
+// A window is made in two steps: the C++ object (whose constructor hooks the
+// window events to its methods), then Constructor(), which raises Layout,
+// CreateControls and AddMenuHandlers in that order, registers the window as
+// open, and, when Visible is true, raises Open (each control's Open first,
+// then the window's) and shows it. A window made invisible opens at its first
+// Show. RuntimeGetImplicitWindow finds the window from the moment its
+// Constructor begins, so its own Open handler may look itself up.
+//
+//   class Panel : public fw::Window {
+//   public:
+//       Panel() {
+//           HookEvent(fw::WindowEvent::kLayout, this, &Panel::Layout);
+//           HookEvent(fw::WindowEvent::kOpen, this, &Panel::Event_Open);
+//       }
+//       ...
+//   };
+//
+// Geometry is in points and describes the content area, the part that the
+// program draws in and places controls in: Left and Top are its position on
+// the desktop, Width and Height its size. A menu bar shown inside the window
+// lies above that area and is not part of it, so a position that was read and
+// saved puts the window back in the same place. Code may set any size, also
+// one below MinWidth/MinHeight or above the maxima; the limits bind the user.
+//
+// Moved and Resized are raised whenever the geometry changes after the
+// window's construction: at once when code sets Left, Top, Width or Height to
+// a new value, and on the event loop when the user or the window manager moves
+// or resizes the window. Setting a value that the window already has raises
+// nothing; nothing is raised during Layout.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fw/runtime/classinfo.h"
+#include "fw/runtime/object.h"
+#include "fw/runtime/string.h"
+#include "fw/ui/color.h"
+#include "fw/ui/delegate.h"
+#include "fw/ui/properties.h"
+
+namespace fw {
+
+class Control;
+class Graphics;
+class MenuBar;
+class Picture;
+
+namespace detail {
+class WindowPeer;  // the native side, inside the framework
+}
+
+enum class WindowEvent {
+    kLayout,
+    kCreateControls,
+    kAddMenuHandlers,
+    kOpen,
+    kClose,
+    kMoved,
+    kResized,
+};
+
+class Window : public Object, public PropertyTarget {
+public:
+    static const fw::ClassInfo& ClassInfo();
+    const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
+
+    // Window kinds (Frame).
+    static constexpr int32_t kFrameDocument = 0;
+    // A titled window that floats above the windows of every application and
+    // takes no focus from them.
+    static constexpr int32_t kFrameGlobalFloating = 7;
+
+    Window();
+    ~Window() override;
+
+    // Builds the window; see above. Runs once; a second call does nothing.
+    void Constructor() override;
+
+    // Several handlers may hook one event; they run in the order hooked.
+    void HookEvent(WindowEvent event, std::function<void()> handler);
+    template <class C>
+    void HookEvent(WindowEvent event, C* self, void (C::*method)()) {
+        HookEvent(event, [self, method]() { (self->*method)(); });
+    }
+
+    // Geometry of the content area, in points.
+    int32_t Left() const;
+    int32_t Top() const;
+    int32_t Width() const;
+    int32_t Height() const;
+    void SetLeft(int32_t v);
+    void SetTop(int32_t v);
+    void SetWidth(int32_t v);
+    void SetHeight(int32_t v);
+    int32_t MinWidth() const noexcept { return minWidth_; }
+    int32_t MinHeight() const noexcept { return minHeight_; }
+    int32_t MaxWidth() const noexcept { return maxWidth_; }
+    int32_t MaxHeight() const noexcept { return maxHeight_; }
+    void SetMinWidth(int32_t v);
+    void SetMinHeight(int32_t v);
+    void SetMaxWidth(int32_t v);
+    void SetMaxHeight(int32_t v);
+
+    const String& Title() const noexcept { return title_; }
+    void SetTitle(const String& v);
+
+    // Visible before construction decides whether Constructor shows the window.
+    bool Visible() const;
+    void SetVisible(bool v);
+    // Both harmless when repeated; a hidden window keeps its controls, its
+    // timers and its canvas.
+    void Show();
+    void Hide();
+    // Raises Close once, then takes the window off the desktop and out of the
+    // open windows, and stops its controls. The object lives on while it is
+    // referenced; Show on a closed window does nothing.
+    void Close();
+    // Constructed and not closed.
+    bool IsOpen() const noexcept { return open_; }
+    bool IsClosing() const noexcept { return closing_; }
+
+    int32_t Frame() const noexcept { return frame_; }
+    void SetFrame(int32_t v);
+    bool CloseButton() const noexcept { return closeButton_; }
+    void SetCloseButton(bool v);
+    bool Resizeable() const noexcept { return resizeable_; }
+    void SetResizeable(bool v);
+    bool MaximizeButton() const noexcept { return maximizeButton_; }
+    void SetMaximizeButton(bool v);
+    bool MinimizeButton() const noexcept { return minimizeButton_; }
+    void SetMinimizeButton(bool v);
+    bool FullScreenButton() const noexcept { return fullScreenButton_; }
+    void SetFullScreenButton(bool v) { fullScreenButton_ = v; }
+    bool FullScreen() const noexcept { return fullScreen_; }
+    void SetFullScreen(bool v);
+    bool Composite() const noexcept { return composite_; }
+    void SetComposite(bool v) { composite_ = v; }
+    // Whether controls follow a live resize; kept, the desktop always resizes live.
+    bool LiveResize() const noexcept { return liveResize_; }
+    void SetLiveResize(bool v) { liveResize_ = v; }
+    int32_t MacProcID() const noexcept { return macProcID_; }
+    void SetMacProcID(int32_t v) { macProcID_ = v; }
+    // 0: where the window manager puts it, unless code sets Left or Top.
+    int32_t Placement() const noexcept { return placement_; }
+    void SetPlacement(int32_t v) { placement_ = v; }
+    bool MenuBarVisible() const noexcept { return menuBarVisible_; }
+    void SetMenuBarVisible(bool v);
+    bool HasBackColor() const noexcept { return hasBackColor_; }
+    void SetHasBackColor(bool v);
+    Color BackColor() const noexcept { return backColor_; }
+    void SetBackColor(Color v);
+
+    // The window's own menu bar; nil shows the application's (in document
+    // windows; floating windows show none).
+    Ref<fw::MenuBar> MenuBar() const { return menuBar_; }
+    void SetMenuBar(Ref<fw::MenuBar> bar);
+
+    // A picture drawn onto the canvas, unscaled at (0, 0), when it is set.
+    Ref<Picture> Backdrop() const { return backdrop_; }
+    void SetBackdrop(Ref<Picture> picture);
+
+    // Drawing onto the window's canvas, which persists until it is drawn over
+    // and is what the window shows; usable in any event, also while hidden.
+    // The canvas is the content area's size in device pixels; a resize keeps
+    // what was drawn.
+    Ref<fw::Graphics> Graphics();
+
+    // __New: a new object of the class (a control, or another window), not yet
+    // constructed: the caller runs its Constructor.
+    Ref<Object> New(const fw::ClassInfo& cls);
+    template <class T>
+    Ref<T> New() {
+        return RuntimeCheckCast<T>(New(T::ClassInfo()));
+    }
+    // Adds the control under the name; the window holds it from now on. A
+    // second control of the same name raises RuntimeException.
+    void AddControl(const String& name, Ref<Control> control);
+    // The control of that name, or nil.
+    Ref<Control> ControlByName(const String& name) const;
+    int32_t ControlCount() const noexcept { return static_cast<int32_t>(controls_.size()); }
+    Ref<Control> ControlAt(int32_t index) const;
+
+    // Menu handlers bound by item name, asked before the application's while
+    // this window is in front.
+    void AddMenuHandler(const String& itemName, MenuHandler handler);
+    // Runs the handler of the item; false when none took it.
+    bool HandleMenuItem(const String& itemName);
+
+    bool SetProperty(const String& name, const PropertyValue& value) override;
+
+    // Framework internals.
+    detail::WindowPeer* Peer() const noexcept { return peer_.get(); }
+    void RaiseEvent(WindowEvent event);
+    // The native side reports a geometry change by the user or the window manager.
+    void GeometryChanged();
+
+private:
+    void EnsurePeer();
+    void OpenNow();
+    void RaiseGeometryEvents(bool moved, bool resized);
+
+    std::unique_ptr<detail::WindowPeer> peer_;
+    std::map<WindowEvent, std::vector<std::function<void()>>> hooks_;
+    std::vector<std::pair<std::string, Ref<Control>>> controls_;
+    std::vector<std::pair<String, MenuHandler>> menuHandlers_;
+
+    int32_t left_ = 0, top_ = 0, width_ = 300, height_ = 300;
+    bool positionSet_ = false;
+    int32_t minWidth_ = 64, minHeight_ = 64, maxWidth_ = 32000, maxHeight_ = 32000;
+    String title_ = "Untitled";
+    bool visible_ = true;
+    int32_t frame_ = kFrameDocument;
+    bool closeButton_ = true, resizeable_ = true, maximizeButton_ = true;
+    bool minimizeButton_ = true, fullScreenButton_ = false, fullScreen_ = false;
+    bool composite_ = false, liveResize_ = true;
+    int32_t macProcID_ = 0, placement_ = 0;
+    bool menuBarVisible_ = true, hasBackColor_ = false;
+    Color backColor_ = Color::RGBA(255, 255, 255);
+    Ref<fw::MenuBar> menuBar_;
+    Ref<Picture> backdrop_;
+
+    bool constructed_ = false, constructing_ = false;
+    bool open_ = false, opened_ = false, closing_ = false, closed_ = false;
+    // Geometry last reported through Moved / Resized.
+    int32_t reportedLeft_ = 0, reportedTop_ = 0, reportedWidth_ = 0, reportedHeight_ = 0;
+};
+
+// The open window whose registered class name is `className`
+// ("Window2.Window2"), or nil. With several, the one opened first.
+Ref<Window> RuntimeGetImplicitWindow(const String& className);
+// The open windows, in the order they were opened.
+std::vector<Ref<Window>> RuntimeOpenWindows();
+// The window in front (the active one, else the last shown), or nil.
+Ref<Window> RuntimeFrontWindow();
+
+}  // namespace fw
