@@ -10,7 +10,7 @@
 #include "opengl.h"
 #include "picture_editor.h"
 #include "quickdraw.h"
-#include "strings.h"
+#include "host_strings.h"
 
 namespace zuvshot {
 

@@ -9,9 +9,9 @@ namespace gl = platform::gl;
 namespace cf = platform::cf;
 
 FullScreenContext::FullScreenContext(cg::CGDirectDisplayID display) {
-    const gl::CGOpenGLDisplayMask mask = cg::CGDisplayIDToOpenGLDisplayMask(display);
+    const cg::CGOpenGLDisplayMask mask = cg::CGDisplayIDToOpenGLDisplayMask(display);
     const gl::CGLPixelFormatAttribute attributes[] = {
-        static_cast<gl::CGLPixelFormatAttribute>(54), static_cast<gl::CGLPixelFormatAttribute>(84),
+        gl::kCGLPFAFullScreen, gl::kCGLPFADisplayMask,
         static_cast<gl::CGLPixelFormatAttribute>(mask), static_cast<gl::CGLPixelFormatAttribute>(0)};
     gl::CGLPixelFormatObj format = nullptr;
     gl::GLint count = 0;
@@ -22,21 +22,21 @@ FullScreenContext::FullScreenContext(cg::CGDirectDisplayID display) {
     gl::CGLSetCurrentContext(context_);
     gl::CGLSetFullScreen(context_);
     gl::CGLSetCurrentContext(context_);
-    gl::glReadBuffer(0x404);
+    gl::glReadBuffer(gl::GL_FRONT);
 }
 
 void FullScreenContext::Read(int32_t x, int32_t y, int32_t width, int32_t height, void* out) {
     gl::glFinish();
-    gl::glPixelStorei(0xD05, 4);
-    gl::glPixelStorei(0xD02, 0);
-    gl::glPixelStorei(0xD03, 0);
-    gl::glPixelStorei(0xD04, 0);
-    gl::glReadPixels(x, y, width, height, 0x80E1, 0x8367, out);
+    gl::glPixelStorei(gl::GL_PACK_ALIGNMENT, 4);
+    gl::glPixelStorei(gl::GL_PACK_ROW_LENGTH, 0);
+    gl::glPixelStorei(gl::GL_PACK_SKIP_ROWS, 0);
+    gl::glPixelStorei(gl::GL_PACK_SKIP_PIXELS, 0);
+    gl::glReadPixels(x, y, width, height, gl::GL_BGRA, gl::GL_UNSIGNED_INT_8_8_8_8_REV, out);
 }
 
 void FullScreenContext::Viewport(int32_t* width, int32_t* height) {
     gl::GLint viewport[4] = {0, 0, 0, 0};
-    gl::glGetIntegerv(0xBA2, viewport);
+    gl::glGetIntegerv(gl::GL_VIEWPORT, viewport);
     *width = viewport[2];
     *height = viewport[3];
 }

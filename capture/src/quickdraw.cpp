@@ -11,7 +11,7 @@ cf::CFBundleRef ApplicationServicesFramework = nullptr;
 
 cf::CFBundleRef LoadFrameworkBundle(const char* name) {
     cf::FSRef folder{};
-    if (cf::FSFindFolder(-32767, 'fram', true, &folder) != 0) return nullptr;
+    if (cf::FSFindFolder(cf::kOnSystemDisk, cf::kFrameworksFolderType, true, &folder) != 0) return nullptr;
     cf::CFURLRef folderURL = cf::CFURLCreateFromFSRef(cf::kCFAllocatorDefault, &folder);
     if (folderURL == nullptr) return nullptr;
     cf::CFURLRef bundleURL = cf::CFURLCreateCopyAppendingPathComponent(
@@ -35,6 +35,12 @@ cf::CFBundleRef ApplicationServices() {
     }
     return ApplicationServicesFramework;
 }
+
+qd::Rect DeviceBounds(qd::GDHandle device) { return (**(**device).gdPMap).bounds; }
+
+int16_t DevicePixelSize(qd::GDHandle device) { return (**(**device).gdPMap).pixelSize; }
+
+const qd::BitMap* DeviceBitMap(qd::GDHandle device) { return *(**device).gdPMap; }
 
 QuickDraw& QD() {
     static QuickDraw functions;

@@ -75,7 +75,9 @@ protected:
         host.Unlock(picture);
     }
     void TearDown() override {
-        if (fn.rect != nullptr) EXPECT_EQ(host.LivePictures(), startPictures) << "picture leaked";
+        if (fn.rect != nullptr) {
+            EXPECT_EQ(host.LivePictures(), startPictures) << "picture leaked";
+        }
     }
 
     RecordingHost host;

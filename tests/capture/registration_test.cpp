@@ -47,7 +47,9 @@ TEST_P(RegistrationTest, RegistersByHostVersion) {
     // The load asks for these in this order, and nothing else before them.
     const auto names = host.CallNames();
     size_t first = c.version ? 1 : 0;
-    if (c.version) EXPECT_EQ(names[0], "REALGetRBVersion");
+    if (c.version) {
+        EXPECT_EQ(names[0], "REALGetRBVersion");
+    }
     EXPECT_EQ(names[first], "RegisterPluginVersion");
 }
 

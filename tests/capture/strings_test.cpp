@@ -6,7 +6,7 @@
 #include <typeinfo>
 
 #include "recording_host.h"
-#include "strings.h"
+#include "host_strings.h"
 
 extern "C" void REALPluginMain(PluginResolver resolver);
 
