@@ -15,8 +15,8 @@ void* CreatePictureContext(Picture& picture) {
     const auto info = picture.HasAlphaChannel() ? cg::kCGImageAlphaPremultipliedLast
                                                 : cg::kCGImageAlphaNoneSkipLast;
     cg::CGContextRef context = cg::CGBitmapContextCreate(
-        picture.Pixels(), size_t(picture.Width()), size_t(picture.Height()), 8,
-        picture.RowBytes(), space, cg::CGBitmapInfo(info));
+        picture.Pixels(), size_t(picture.Width()), size_t(picture.Height()), 8, picture.RowBytes(),
+        space, cg::CGBitmapInfo(info));
     cg::CGColorSpaceRelease(space);
     return context;
 }

@@ -67,9 +67,13 @@ void* NewStringHandle(String value) {
 
 extern "C" {
 
-static double HostGetRBVersion() { return kHostVersion; }
+static double HostGetRBVersion() {
+    return kHostVersion;
+}
 
-static void HostRegisterPluginVersion(int32_t version) { NoteControlVersion(version); }
+static void HostRegisterPluginVersion(int32_t version) {
+    NoteControlVersion(version);
+}
 
 static void HostRegisterMethod(PluginMethodDefinition* method) {
     try {
@@ -238,8 +242,12 @@ static PluginGraphics HostPictureGraphics(PluginPicture picture) {
     }
 }
 
-static void HostLockString(PluginString string) { HostLockObject(string); }
-static void HostUnlockString(PluginString string) { HostUnlockObject(string); }
+static void HostLockString(PluginString string) {
+    HostLockObject(string);
+}
+static void HostUnlockString(PluginString string) {
+    HostUnlockObject(string);
+}
 
 static const char* HostStringGetCString(PluginString string) {
     HostString* s = AsString(string);

@@ -15,7 +15,7 @@ namespace fw::host {
 
 // A string as plug-ins see it: bytes with an encoding tag.
 class HostString : public Object {
-public:
+  public:
     explicit HostString(String v) : value(std::move(v)) {}
     String value;
 };
@@ -24,14 +24,14 @@ public:
 // plug-in runs its Constructor(width, height), which fw::Picture cannot
 // express, so the instance wraps the picture that the constructor makes.
 class PictureInstance : public Object {
-public:
+  public:
     Ref<Picture> picture;
 };
 
 // An exception object made by PluginNewInstance for one of the framework's
 // exception classes; raised once control is back in host code.
 class HostException : public Object {
-public:
+  public:
     explicit HostException(std::string cls) : className(std::move(cls)) {}
     std::string className;
     String message;

@@ -62,16 +62,22 @@ void RegisterModuleRecord(PluginModuleDefinition* module) {
     }
 }
 
-void NoteControlVersion(int32_t version) { Reg().controlVersion = version; }
+void NoteControlVersion(int32_t version) {
+    Reg().controlVersion = version;
+}
 
-int32_t AnnouncedControlVersion() { return Reg().controlVersion; }
+int32_t AnnouncedControlVersion() {
+    return Reg().controlVersion;
+}
 
 void SetPendingException(Ref<HostException> exception) {
     // The first exception is the cause; later ones are consequences of it.
     if (!Reg().pending) Reg().pending = std::move(exception);
 }
 
-void ClearPendingPluginException() { Reg().pending.Reset(); }
+void ClearPendingPluginException() {
+    Reg().pending.Reset();
+}
 
 std::string PluginFolder() {
     std::error_code ec;

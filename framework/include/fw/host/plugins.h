@@ -54,14 +54,14 @@ void RaisePendingPluginException();
 // Strings across the boundary. A string argument is held for the duration
 // of the call; a returned string carries one reference for the caller.
 class PluginStringArg {
-public:
+  public:
     explicit PluginStringArg(const String& value);
     ~PluginStringArg();
     PluginStringArg(const PluginStringArg&) = delete;
     PluginStringArg& operator=(const PluginStringArg&) = delete;
     PluginString Get() const noexcept { return handle_; }
 
-private:
+  private:
     PluginString handle_;
 };
 
