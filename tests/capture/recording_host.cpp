@@ -123,6 +123,10 @@ struct Callbacks {
     static PluginPicture NewPicture(int32_t w, int32_t h, int32_t depth) {
         H().Record("newPicture");
         if (depth != 32) return nullptr;
+        if (H().failNewPictures > 0) {
+            --H().failNewPictures;
+            return nullptr;
+        }
         return H().NewPicture(w, h);
     }
     static void LockObject(void* o) {
