@@ -310,6 +310,16 @@ TEST_F(HostCallbacks, StringsKeepTheirBytesReferencesAndLength) {
     EXPECT_EQ(obj->RefCount(), 1);
     Cb<PluginLockStringFn>("REALUnlockString")(s);
 
+    // Plug-ins built for older hosts read the handle as a record of their own.
+    uintptr_t before = 0;
+    int32_t length = 0;
+    std::memcpy(&before, reinterpret_cast<const char*>(s) + kLegacyStringBytesOffset,
+                sizeof before);
+    std::memcpy(&length, reinterpret_cast<const char*>(s) + kLegacyStringLengthOffset,
+                sizeof length);
+    EXPECT_EQ(length, 3);
+    EXPECT_EQ(std::memcmp(reinterpret_cast<const char*>(before + 1), bytes, 3), 0);
+
     EXPECT_EQ(build(bytes, -1), nullptr);
     EXPECT_EQ(build(nullptr, 2), nullptr);
     PluginString empty = build(nullptr, 0);

@@ -7,6 +7,7 @@
 #include <map>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 
 #include "fw/host/plugins.h"
 #include "fw/ui/graphics.h"
@@ -58,11 +59,43 @@ constexpr const char* kLenBDeclaration = "LenB( s as string ) as integer";
 
 }  // namespace
 
+namespace {
+// Handles of live strings, so that a handle is checked before it is trusted.
+std::unordered_map<const void*, HostString*>& LiveStrings() {
+    static auto* live = new std::unordered_map<const void*, HostString*>();
+    return *live;
+}
+}  // namespace
+
+HostString::HostString(String v) : value_(std::move(v)) {
+    std::memset(record_, 0, sizeof record_);
+    // An address, not a pointer: the plug-in adds the one byte back.
+    const uintptr_t before = reinterpret_cast<uintptr_t>(value_.CStr()) - 1;
+    const size_t n = value_.ByteLength();
+    const int32_t length = n > size_t(INT32_MAX) ? INT32_MAX : int32_t(n);
+    std::memcpy(record_ + kLegacyStringBytesOffset, &before, sizeof before);
+    std::memcpy(record_ + kLegacyStringLengthOffset, &length, sizeof length);
+    LiveStrings().emplace(record_, this);
+}
+
+HostString::~HostString() {
+    LiveStrings().erase(record_);
+}
+
+HostString* HostString::FromHandle(const void* handle) noexcept {
+    if (!handle) return nullptr;
+    auto it = LiveStrings().find(handle);
+    return it == LiveStrings().end() ? nullptr : it->second;
+}
+
 void* NewStringHandle(String value) {
-    auto* s = new (std::nothrow) HostString(std::move(value));
-    if (!s) return nullptr;
-    s->Retain();
-    return static_cast<Object*>(s);
+    try {
+        auto* s = new HostString(std::move(value));
+        s->Retain();
+        return s->Handle();
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 extern "C" {
@@ -251,13 +284,13 @@ static void HostUnlockString(PluginString string) {
 
 static const char* HostStringGetCString(PluginString string) {
     HostString* s = AsString(string);
-    return s ? s->value.CStr() : nullptr;
+    return s ? s->Value().CStr() : nullptr;
 }
 
 static int32_t HostLenB(PluginString string) {
     HostString* s = AsString(string);
     if (!s) return 0;
-    const size_t n = s->value.ByteLength();
+    const size_t n = s->Value().ByteLength();
     return n > size_t(INT32_MAX) ? INT32_MAX : int32_t(n);
 }
 
@@ -288,7 +321,7 @@ static PluginString HostBuildStringWithEncoding(const void* data, int32_t length
 }
 
 static void HostSetStringEncoding(PluginString string, uint32_t enc) {
-    if (HostString* s = AsString(string)) s->value.SetEncoding(enc);
+    if (HostString* s = AsString(string)) s->SetEncoding(enc);
 }
 
 static PluginString HostConvertString(PluginString string, uint32_t enc) {
@@ -296,7 +329,7 @@ static PluginString HostConvertString(PluginString string, uint32_t enc) {
     if (!s) return nullptr;
     try {
         std::string out;
-        if (!ConvertText(s->value, enc, &out)) return nullptr;
+        if (!ConvertText(s->Value(), enc, &out)) return nullptr;
         return static_cast<PluginString>(NewStringHandle(String(std::move(out), enc)));
     } catch (...) {
         return nullptr;
@@ -308,7 +341,7 @@ static bool HostSetPropValueString(PluginObject object, const char* name, Plugin
     if (!e || !name || std::strcmp(name, "Message") != 0) return false;
     try {
         HostString* s = AsString(value);
-        e->message = s ? s->value : String();
+        e->message = s ? s->Value() : String();
         return true;
     } catch (...) {
         return false;

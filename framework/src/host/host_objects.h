@@ -13,11 +13,23 @@
 
 namespace fw::host {
 
-// A string as plug-ins see it: bytes with an encoding tag.
+// A string as plug-ins see it: bytes with an encoding tag. Its handle is
+// not the object but a record inside it, laid out as older plug-ins read a
+// string themselves: at offset 4 the address one byte before the text, at
+// offset 12 the byte count.
 class HostString : public Object {
   public:
-    explicit HostString(String v) : value(std::move(v)) {}
-    String value;
+    explicit HostString(String v);
+    ~HostString() override;
+    const String& Value() const noexcept { return value_; }
+    void SetEncoding(uint32_t enc) noexcept { value_.SetEncoding(enc); }
+    void* Handle() noexcept { return record_; }
+    // The string behind a handle, or nullptr when it is no live string's.
+    static HostString* FromHandle(const void* handle) noexcept;
+
+  private:
+    alignas(8) unsigned char record_[16];
+    String value_;
 };
 
 // A "Picture" instance made by PluginNewInstance: it has no pixels until the
@@ -38,7 +50,9 @@ class HostException : public Object {
     int32_t errorNumber = 0;
 };
 
+// The object behind any handle the host gave out.
 inline Object* ObjectOf(const void* handle) noexcept {
+    if (HostString* s = HostString::FromHandle(handle)) return s;
     return static_cast<Object*>(const_cast<void*>(handle));
 }
 template <class H>
@@ -57,7 +71,7 @@ inline Picture* AsPicture(const void* handle) noexcept {
 }
 
 inline HostString* AsString(const void* handle) noexcept {
-    return dynamic_cast<HostString*>(ObjectOf(handle));
+    return HostString::FromHandle(handle);
 }
 
 // A new handle for a string, carrying one reference for the receiver.

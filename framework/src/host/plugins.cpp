@@ -178,7 +178,7 @@ PluginStringArg::~PluginStringArg() {
 
 String PluginStringValue(PluginString string) {
     host::HostString* s = host::AsString(string);
-    return s ? s->value : String();
+    return s ? s->Value() : String();
 }
 
 String AdoptPluginString(PluginString string) {
