@@ -1,0 +1,484 @@
+// Bitmap contexts and the drawing of images into them.
+//
+// Drawing converts whole rows: an opaque 32-bit image goes straight into the
+// context's layout (one word shuffle per pixel, which the compiler
+// vectorises; the same layout is a copy); anything else (alpha, gray, 24-bit
+// or mask images) goes through a row of premultiplied R,G,B,A and is
+// composited over the context's pixels.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "os/cg_internal.h"
+
+namespace platform::cg {
+
+static_assert(std::endian::native == std::endian::little, "pixel words assume little-endian");
+
+namespace {
+
+struct Offsets {
+    int r, g, b, a;
+};
+
+constexpr Offsets OffsetsOf(Order o) {
+    switch (o) {
+        case Order::RGBA:
+            return {0, 1, 2, 3};
+        case Order::ARGB:
+            return {1, 2, 3, 0};
+        case Order::BGRA:
+            return {2, 1, 0, 3};
+        case Order::ABGR:
+            return {3, 2, 1, 0};
+    }
+    return {0, 1, 2, 3};
+}
+
+// ---- Opaque 32-bit rows ----------------------------------------------------
+
+using OpaqueRowFn = void (*)(const uint8_t* src, const int32_t* xmap, size_t n, uint8_t* dst);
+
+template <Order S, Order D, bool Mapped>
+void OpaqueRow(const uint8_t* src, const int32_t* xmap, size_t n, uint8_t* dst) {
+    constexpr Offsets s = OffsetsOf(S);
+    constexpr Offsets d = OffsetsOf(D);
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t v;
+        std::memcpy(&v, src + 4 * static_cast<size_t>(Mapped ? xmap[i] : static_cast<int32_t>(i)),
+                    4);
+        uint32_t out;
+        if constexpr (S == D) {
+            out = v | (0xFFu << (8 * d.a));
+        } else {
+            out = (((v >> (8 * s.r)) & 0xFF) << (8 * d.r)) |
+                  (((v >> (8 * s.g)) & 0xFF) << (8 * d.g)) |
+                  (((v >> (8 * s.b)) & 0xFF) << (8 * d.b)) | (0xFFu << (8 * d.a));
+        }
+        std::memcpy(dst + 4 * i, &out, 4);
+    }
+}
+
+template <Order S, bool Mapped>
+OpaqueRowFn OpaqueRowTo(Order d) {
+    switch (d) {
+        case Order::RGBA:
+            return &OpaqueRow<S, Order::RGBA, Mapped>;
+        case Order::ARGB:
+            return &OpaqueRow<S, Order::ARGB, Mapped>;
+        case Order::BGRA:
+            return &OpaqueRow<S, Order::BGRA, Mapped>;
+        case Order::ABGR:
+            return &OpaqueRow<S, Order::ABGR, Mapped>;
+    }
+    return nullptr;
+}
+
+template <bool Mapped>
+OpaqueRowFn OpaqueRowFor(Order s, Order d) {
+    switch (s) {
+        case Order::RGBA:
+            return OpaqueRowTo<Order::RGBA, Mapped>(d);
+        case Order::ARGB:
+            return OpaqueRowTo<Order::ARGB, Mapped>(d);
+        case Order::BGRA:
+            return OpaqueRowTo<Order::BGRA, Mapped>(d);
+        case Order::ABGR:
+            return OpaqueRowTo<Order::ABGR, Mapped>(d);
+    }
+    return nullptr;
+}
+
+// ---- Premultiplied R,G,B,A rows ------------------------------------------
+
+using UnpackFn = void (*)(const uint8_t* src, const int32_t* xmap, size_t n, uint8_t* out);
+using PackFn = void (*)(const uint8_t* in, size_t n, uint8_t* dst);
+
+inline uint8_t Mul(unsigned c, unsigned a) { return static_cast<uint8_t>((c * a + 127) / 255); }
+
+inline size_t At(const int32_t* xmap, size_t i) {
+    return xmap != nullptr ? static_cast<size_t>(xmap[i]) : i;
+}
+
+template <Order O, Alpha A>
+void UnpackQuad(const uint8_t* src, const int32_t* xmap, size_t n, uint8_t* out) {
+    constexpr Offsets o = OffsetsOf(O);
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* p = src + 4 * At(xmap, i);
+        uint8_t* q = out + 4 * i;
+        const unsigned a = A == Alpha::Skip ? 255u : p[o.a];
+        if constexpr (A == Alpha::Straight) {
+            q[0] = Mul(p[o.r], a);
+            q[1] = Mul(p[o.g], a);
+            q[2] = Mul(p[o.b], a);
+        } else {
+            q[0] = p[o.r];
+            q[1] = p[o.g];
+            q[2] = p[o.b];
+        }
+        q[3] = static_cast<uint8_t>(a);
+    }
+}
+
+void UnpackRgb24(const uint8_t* src, const int32_t* xmap, size_t n, uint8_t* out) {
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* p = src + 3 * At(xmap, i);
+        out[4 * i] = p[0];
+        out[4 * i + 1] = p[1];
+        out[4 * i + 2] = p[2];
+        out[4 * i + 3] = 255;
+    }
+}
+
+void UnpackGray8(const uint8_t* src, const int32_t* xmap, size_t n, uint8_t* out) {
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t v = src[At(xmap, i)];
+        out[4 * i] = out[4 * i + 1] = out[4 * i + 2] = v;
+        out[4 * i + 3] = 255;
+    }
+}
+
+// A mask paints the fill colour, black, through its alpha.
+void UnpackAlpha8(const uint8_t* src, const int32_t* xmap, size_t n, uint8_t* out) {
+    for (size_t i = 0; i < n; ++i) {
+        out[4 * i] = out[4 * i + 1] = out[4 * i + 2] = 0;
+        out[4 * i + 3] = src[At(xmap, i)];
+    }
+}
+
+template <Order O, Alpha A>
+void PackQuad(const uint8_t* in, size_t n, uint8_t* dst) {
+    constexpr Offsets o = OffsetsOf(O);
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* p = in + 4 * i;
+        uint8_t* q = dst + 4 * i;
+        const unsigned a = p[3];
+        if constexpr (A == Alpha::Straight) {
+            if (a == 0) {
+                q[o.r] = q[o.g] = q[o.b] = 0;
+            } else {
+                q[o.r] = static_cast<uint8_t>(std::min(255u, (p[0] * 255u + a / 2) / a));
+                q[o.g] = static_cast<uint8_t>(std::min(255u, (p[1] * 255u + a / 2) / a));
+                q[o.b] = static_cast<uint8_t>(std::min(255u, (p[2] * 255u + a / 2) / a));
+            }
+            q[o.a] = static_cast<uint8_t>(a);
+        } else {
+            q[o.r] = p[0];
+            q[o.g] = p[1];
+            q[o.b] = p[2];
+            q[o.a] = A == Alpha::Skip ? 255 : static_cast<uint8_t>(a);
+        }
+    }
+}
+
+template <Order O>
+UnpackFn UnpackQuadFor(Alpha a) {
+    switch (a) {
+        case Alpha::Skip:
+            return &UnpackQuad<O, Alpha::Skip>;
+        case Alpha::Premultiplied:
+            return &UnpackQuad<O, Alpha::Premultiplied>;
+        case Alpha::Straight:
+            return &UnpackQuad<O, Alpha::Straight>;
+    }
+    return nullptr;
+}
+
+UnpackFn UnpackFor(PixelLayout l) {
+    switch (l.depth) {
+        case Depth::Rgb24:
+            return &UnpackRgb24;
+        case Depth::Gray8:
+            return &UnpackGray8;
+        case Depth::Alpha8:
+            return &UnpackAlpha8;
+        case Depth::Quad:
+            break;
+    }
+    switch (l.order) {
+        case Order::RGBA:
+            return UnpackQuadFor<Order::RGBA>(l.alpha);
+        case Order::ARGB:
+            return UnpackQuadFor<Order::ARGB>(l.alpha);
+        case Order::BGRA:
+            return UnpackQuadFor<Order::BGRA>(l.alpha);
+        case Order::ABGR:
+            return UnpackQuadFor<Order::ABGR>(l.alpha);
+    }
+    return nullptr;
+}
+
+template <Order O>
+PackFn PackQuadFor(Alpha a) {
+    switch (a) {
+        case Alpha::Skip:
+            return &PackQuad<O, Alpha::Skip>;
+        case Alpha::Premultiplied:
+            return &PackQuad<O, Alpha::Premultiplied>;
+        case Alpha::Straight:
+            return &PackQuad<O, Alpha::Straight>;
+    }
+    return nullptr;
+}
+
+PackFn PackFor(PixelLayout l) {
+    switch (l.order) {
+        case Order::RGBA:
+            return PackQuadFor<Order::RGBA>(l.alpha);
+        case Order::ARGB:
+            return PackQuadFor<Order::ARGB>(l.alpha);
+        case Order::BGRA:
+            return PackQuadFor<Order::BGRA>(l.alpha);
+        case Order::ABGR:
+            return PackQuadFor<Order::ABGR>(l.alpha);
+    }
+    return nullptr;
+}
+
+// Source over: what the source leaves uncovered shows the destination.
+void Over(const uint8_t* src, uint8_t* dst, size_t n) {
+    for (size_t i = 0; i < 4 * n; i += 4) {
+        const unsigned keep = 255u - src[i + 3];
+        for (size_t c = 0; c < 4; ++c) dst[i + c] = static_cast<uint8_t>(src[i + c] + Mul(dst[i + c], keep));
+    }
+}
+
+// ---- Geometry ------------------------------------------------------------
+
+// Rectangle edges snap to the nearest pixel boundary; far-off values are
+// clamped so that the arithmetic below cannot overflow.
+int64_t Edge(CGFloat v) {
+    constexpr double kLimit = double(int64_t{1} << 40);
+    const double d = std::floor(static_cast<double>(v) + 0.5);
+    if (std::isnan(d)) return 0;
+    return static_cast<int64_t>(std::clamp(d, -kLimit, kLimit));
+}
+
+// A rectangle in the context's rows: x from left to right, rows from top
+// (memory row) to bottom, both ends exclusive; clipped to the context.
+struct Span {
+    int64_t left, right, top, bottom;  // unclipped
+    int64_t x0, x1, y0, y1;            // clipped
+    bool Empty() const { return x1 <= x0 || y1 <= y0; }
+};
+
+Span SpanOf(const OpaqueCGContext* ctx, CGRect r) {
+    if (r.size.width < 0) {
+        r.origin.x += r.size.width;
+        r.size.width = -r.size.width;
+    }
+    if (r.size.height < 0) {
+        r.origin.y += r.size.height;
+        r.size.height = -r.size.height;
+    }
+    const auto h = static_cast<int64_t>(ctx->height);
+    Span s{};
+    s.left = Edge(r.origin.x);
+    s.right = Edge(r.origin.x + r.size.width);
+    s.top = h - Edge(r.origin.y + r.size.height);
+    s.bottom = h - Edge(r.origin.y);
+    s.x0 = std::max<int64_t>(s.left, 0);
+    s.x1 = std::min<int64_t>(s.right, static_cast<int64_t>(ctx->width));
+    s.y0 = std::max<int64_t>(s.top, 0);
+    s.y1 = std::min<int64_t>(s.bottom, h);
+    return s;
+}
+
+// Nearest source index for destination index `i` of `dst` stretched from
+// `src` entries: the source entry under the destination pixel's centre.
+inline int64_t Nearest(int64_t i, int64_t dst, int64_t src) {
+    return ((2 * i + 1) * src) / (2 * dst);
+}
+
+}  // namespace
+
+uint8_t* OpaqueCGContext::Writable() {
+    if (own && own.use_count() > 1) {
+        const size_t bytes = bytesPerRow * height;
+        void* p = std::malloc(bytes);
+        if (p == nullptr) return nullptr;
+        std::memcpy(p, data, bytes);
+        own = Buffer(static_cast<uint8_t*>(p), [](uint8_t* q) { std::free(q); });
+        data = own.get();
+    }
+    return data;
+}
+
+CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height,
+                                   size_t bitsPerComponent, size_t bytesPerRow,
+                                   CGColorSpaceRef space, CGBitmapInfo bitmapInfo) {
+    constexpr size_t kMaxBytes = size_t{1} << 40;
+    if (width == 0 || height == 0 || bitsPerComponent != 8) return nullptr;
+    if (CGColorSpaceGetModel(space) != kCGColorSpaceModelRGB) return nullptr;
+    PixelLayout layout;
+    if ((bitmapInfo & kCGBitmapByteOrderMask) == kCGBitmapByteOrder32Little ||
+        !QuadLayout(bitmapInfo, &layout)) {
+        return nullptr;
+    }
+    if (width > kMaxBytes / 4) return nullptr;
+    if (bytesPerRow == 0) bytesPerRow = 4 * width;
+    if (bytesPerRow < 4 * width || bytesPerRow > kMaxBytes / height) return nullptr;
+    if (os::CreationShouldFail(os::ObjectKind::BitmapContext)) return nullptr;
+    Buffer own;
+    if (data == nullptr) {
+        own = AllocateZeroed(bytesPerRow * height);
+        if (!own) return nullptr;
+        data = own.get();
+    }
+    auto* ctx = new OpaqueCGContext();
+    ctx->width = width;
+    ctx->height = height;
+    ctx->bytesPerRow = bytesPerRow;
+    ctx->layout = layout;
+    ctx->alphaInfo = static_cast<CGImageAlphaInfo>(bitmapInfo & kCGBitmapAlphaInfoMask);
+    ctx->space = CGColorSpaceRetain(space);
+    ctx->data = static_cast<uint8_t*>(data);
+    ctx->own = std::move(own);
+    return ctx;
+}
+
+CGContextRef CGContextRetain(CGContextRef context) {
+    if (context != nullptr) context->Retain();
+    return context;
+}
+
+void CGContextRelease(CGContextRef context) {
+    if (context != nullptr) context->Release();
+}
+
+void* CGBitmapContextGetData(CGContextRef context) {
+    if (context == nullptr) return nullptr;
+    // From now on the caller may write the pixels behind our back, so no
+    // image may share them any more.
+    uint8_t* data = context->Writable();
+    context->exposed = true;
+    return data;
+}
+
+size_t CGBitmapContextGetBitsPerPixel(CGContextRef context) { return context == nullptr ? 0 : 32; }
+
+size_t CGBitmapContextGetWidth(CGContextRef context) {
+    return context == nullptr ? 0 : context->width;
+}
+
+size_t CGBitmapContextGetHeight(CGContextRef context) {
+    return context == nullptr ? 0 : context->height;
+}
+
+size_t CGBitmapContextGetBytesPerRow(CGContextRef context) {
+    return context == nullptr ? 0 : context->bytesPerRow;
+}
+
+CGImageAlphaInfo CGBitmapContextGetAlphaInfo(CGContextRef context) {
+    return context == nullptr ? kCGImageAlphaNone : context->alphaInfo;
+}
+
+void CGContextClearRect(CGContextRef context, CGRect rect) {
+    if (context == nullptr || CGRectIsNull(rect)) return;
+    const Span s = SpanOf(context, rect);
+    if (s.Empty()) return;
+    uint8_t* base = context->Writable();
+    if (base == nullptr) return;
+    const auto n = static_cast<size_t>(s.x1 - s.x0) * 4;
+    for (int64_t y = s.y0; y < s.y1; ++y) {
+        std::memset(base + static_cast<size_t>(y) * context->bytesPerRow +
+                        static_cast<size_t>(s.x0) * 4,
+                    0, n);
+    }
+}
+
+void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
+    if (context == nullptr || image == nullptr || CGRectIsNull(rect)) return;
+    const Span s = SpanOf(context, rect);
+    const int64_t dstW = s.right - s.left;
+    const int64_t dstH = s.bottom - s.top;
+    if (s.Empty() || dstW <= 0 || dstH <= 0) return;
+    uint8_t* base = context->Writable();
+    if (base == nullptr) return;
+
+    const auto imgW = static_cast<int64_t>(image->width);
+    const auto imgH = static_cast<int64_t>(image->height);
+    const auto n = static_cast<size_t>(s.x1 - s.x0);
+    const bool unscaledX = dstW == imgW;
+    const bool unscaledY = dstH == imgH;
+    const PixelLayout& from = image->layout;
+    const bool direct = from.depth == Depth::Quad && from.alpha == Alpha::Skip;
+
+    std::vector<int32_t> xmap;
+    if (!unscaledX || !direct) {
+        xmap.resize(n);
+        for (size_t i = 0; i < n; ++i) {
+            const int64_t dx = s.x0 + static_cast<int64_t>(i) - s.left;
+            xmap[i] = static_cast<int32_t>(unscaledX ? dx : Nearest(dx, dstW, imgW));
+        }
+    }
+    auto srcRow = [&](int64_t y) {
+        const int64_t dy = y - s.top;
+        const int64_t sy = unscaledY ? dy : Nearest(dy, dstH, imgH);
+        return image->data + static_cast<size_t>(sy) * image->bytesPerRow;
+    };
+    auto dstRow = [&](int64_t y) {
+        return base + static_cast<size_t>(y) * context->bytesPerRow + static_cast<size_t>(s.x0) * 4;
+    };
+
+    if (direct) {
+        if (xmap.empty()) {
+            const OpaqueRowFn row = OpaqueRowFor<false>(from.order, context->layout.order);
+            const size_t skip = static_cast<size_t>(s.x0 - s.left) * 4;
+            for (int64_t y = s.y0; y < s.y1; ++y) row(srcRow(y) + skip, nullptr, n, dstRow(y));
+        } else {
+            const OpaqueRowFn row = OpaqueRowFor<true>(from.order, context->layout.order);
+            for (int64_t y = s.y0; y < s.y1; ++y) row(srcRow(y), xmap.data(), n, dstRow(y));
+        }
+        return;
+    }
+
+    const UnpackFn unpack = UnpackFor(from);
+    const UnpackFn unpackDst = UnpackFor(context->layout);
+    const PackFn pack = PackFor(context->layout);
+    const bool blend = from.HasAlpha();
+    std::vector<uint8_t> src(4 * n);
+    std::vector<uint8_t> dst(blend ? 4 * n : 0);
+    for (int64_t y = s.y0; y < s.y1; ++y) {
+        unpack(srcRow(y), xmap.data(), n, src.data());
+        if (blend) {
+            unpackDst(dstRow(y), nullptr, n, dst.data());
+            Over(src.data(), dst.data(), n);
+            pack(dst.data(), n, dstRow(y));
+        } else {
+            pack(src.data(), n, dstRow(y));
+        }
+    }
+}
+
+CGImageRef CGBitmapContextCreateImage(CGContextRef context) {
+    if (context == nullptr) return nullptr;
+    if (context->own && !context->exposed) {
+        // Nobody but this context writes its buffer, and it copies before
+        // writing while an image shares it: the image can take the pixels as
+        // they are.
+        if (os::CreationShouldFail(os::ObjectKind::Image)) return nullptr;
+        auto* image = new OpaqueCGImage();
+        image->width = context->width;
+        image->height = context->height;
+        image->bytesPerRow = context->bytesPerRow;
+        image->layout = context->layout;
+        image->alphaInfo = context->alphaInfo;
+        image->space = CGColorSpaceRetain(context->space);
+        image->pixels = context->own;
+        image->data = context->data;
+        return image;
+    }
+    OpaqueCGImage* image = NewImage(context->width, context->height, 4 * context->width,
+                                    context->layout, context->alphaInfo, context->space);
+    if (image == nullptr) return nullptr;
+    for (size_t y = 0; y < context->height; ++y) {
+        std::memcpy(image->pixels.get() + y * image->bytesPerRow,
+                    context->data + y * context->bytesPerRow, image->bytesPerRow);
+    }
+    return image;
+}
+
+}  // namespace platform::cg

@@ -1,0 +1,146 @@
+#include <cstring>
+#include <limits>
+
+#include "os/cg_internal.h"
+
+namespace platform::cg {
+
+bool QuadLayout(CGBitmapInfo info, PixelLayout* out) {
+    const CGBitmapInfo order = info & kCGBitmapByteOrderMask;
+    if ((info & ~(kCGBitmapAlphaInfoMask | kCGBitmapByteOrderMask)) != 0) return false;
+    bool little = false;
+    if (order == kCGBitmapByteOrder32Little) {
+        little = true;
+    } else if (order != kCGBitmapByteOrderDefault && order != kCGBitmapByteOrder32Big) {
+        return false;
+    }
+    PixelLayout l;
+    l.depth = Depth::Quad;
+    switch (info & kCGBitmapAlphaInfoMask) {
+        case kCGImageAlphaPremultipliedLast:
+        case kCGImageAlphaLast:
+        case kCGImageAlphaNoneSkipLast:
+            l.order = little ? Order::ABGR : Order::RGBA;
+            break;
+        case kCGImageAlphaPremultipliedFirst:
+        case kCGImageAlphaFirst:
+        case kCGImageAlphaNoneSkipFirst:
+            l.order = little ? Order::BGRA : Order::ARGB;
+            break;
+        default:
+            return false;
+    }
+    switch (info & kCGBitmapAlphaInfoMask) {
+        case kCGImageAlphaPremultipliedLast:
+        case kCGImageAlphaPremultipliedFirst:
+            l.alpha = Alpha::Premultiplied;
+            break;
+        case kCGImageAlphaLast:
+        case kCGImageAlphaFirst:
+            l.alpha = Alpha::Straight;
+            break;
+        default:
+            l.alpha = Alpha::Skip;
+            break;
+    }
+    *out = l;
+    return true;
+}
+
+Buffer AllocateZeroed(size_t bytes) {
+    void* p = std::calloc(bytes == 0 ? 1 : bytes, 1);
+    if (p == nullptr) return nullptr;
+    return Buffer(static_cast<uint8_t*>(p), [](uint8_t* q) { std::free(q); });
+}
+
+namespace {
+
+// Whole buffers stay below this, so that no size or offset computed from
+// them can overflow.
+constexpr size_t kMaxBytes = size_t{1} << 40;
+
+bool Product(size_t a, size_t b, size_t* out) {
+    if (a != 0 && b > kMaxBytes / a) return false;
+    *out = a * b;
+    return *out <= kMaxBytes;
+}
+
+}  // namespace
+
+OpaqueCGImage* NewImage(size_t width, size_t height, size_t bytesPerRow, PixelLayout layout,
+                        CGImageAlphaInfo info, CGColorSpaceRef space) {
+    size_t bytes = 0;
+    if (!Product(bytesPerRow, height, &bytes)) return nullptr;
+    if (os::CreationShouldFail(os::ObjectKind::Image)) return nullptr;
+    void* p = std::malloc(bytes == 0 ? 1 : bytes);
+    if (p == nullptr) return nullptr;
+    auto* image = new OpaqueCGImage();
+    image->pixels = Buffer(static_cast<uint8_t*>(p), [](uint8_t* q) { std::free(q); });
+    image->data = image->pixels.get();
+    image->width = width;
+    image->height = height;
+    image->bytesPerRow = bytesPerRow;
+    image->layout = layout;
+    image->alphaInfo = info;
+    image->space = CGColorSpaceRetain(space);
+    return image;
+}
+
+CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent,
+                         size_t bitsPerPixel, size_t bytesPerRow, CGColorSpaceRef space,
+                         CGBitmapInfo bitmapInfo, const void* data) {
+    if (width == 0 || height == 0 || bitsPerComponent != 8 || data == nullptr) return nullptr;
+    const CGBitmapInfo alpha = bitmapInfo & kCGBitmapAlphaInfoMask;
+    const CGColorSpaceModel model = CGColorSpaceGetModel(space);
+    PixelLayout layout;
+    if (alpha == kCGImageAlphaOnly && bitsPerPixel == 8 &&
+        (bitmapInfo & ~kCGBitmapAlphaInfoMask) == 0) {
+        layout.depth = Depth::Alpha8;
+    } else if (model == kCGColorSpaceModelRGB && bitsPerPixel == 32) {
+        if (!QuadLayout(bitmapInfo, &layout)) return nullptr;
+    } else if (model == kCGColorSpaceModelRGB && bitsPerPixel == 24 && bitmapInfo == 0) {
+        layout.depth = Depth::Rgb24;
+    } else if (model == kCGColorSpaceModelMonochrome && bitsPerPixel == 8 && bitmapInfo == 0) {
+        layout.depth = Depth::Gray8;
+    } else {
+        return nullptr;
+    }
+    size_t rowBytes = 0;
+    size_t unused = 0;
+    if (!Product(width, layout.BytesPerPixel(), &rowBytes) || bytesPerRow < rowBytes ||
+        !Product(bytesPerRow, height, &unused)) {
+        return nullptr;
+    }
+    OpaqueCGImage* image = NewImage(width, height, rowBytes, layout,
+                                    static_cast<CGImageAlphaInfo>(alpha), space);
+    if (image == nullptr) return nullptr;
+    auto* dst = image->pixels.get();
+    const auto* src = static_cast<const uint8_t*>(data);
+    for (size_t y = 0; y < height; ++y) {
+        std::memcpy(dst + y * rowBytes, src + y * bytesPerRow, rowBytes);
+    }
+    return image;
+}
+
+CGImageRef CGImageRetain(CGImageRef image) {
+    if (image != nullptr) image->Retain();
+    return image;
+}
+
+void CGImageRelease(CGImageRef image) {
+    if (image != nullptr) image->Release();
+}
+
+size_t CGImageGetWidth(CGImageRef image) { return image == nullptr ? 0 : image->width; }
+
+size_t CGImageGetHeight(CGImageRef image) { return image == nullptr ? 0 : image->height; }
+
+CGColorSpaceRef CGImageGetColorSpace(CGImageRef image) {
+    return image == nullptr ? nullptr : image->space;
+}
+
+CGImageAlphaInfo CGImageGetAlphaInfo(CGImageRef image) {
+    return image == nullptr ? kCGImageAlphaNone : image->alphaInfo;
+}
+
+}  // namespace platform::cg
