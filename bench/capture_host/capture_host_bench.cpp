@@ -1,0 +1,243 @@
+// Capture through the plug-in host, as the display windows and the control
+// panel call it, on X11 under Xvfb and on a virtual screen. Each capture runs
+// beside the platform's bare read of the same pixels and a memcpy of the same
+// bytes in the same run, so that the ratios below hold on any machine.
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fw/host/plugins.h"
+#include "fw/ui/picture.h"
+#include "platform/screen.h"
+#include "platform/x11.h"
+#include "plugin_sdk.h"
+#include "support/xvfb_server.h"
+
+namespace {
+
+constexpr const char* kRect =
+    "ScreenshotZUVGlobalsZUV.ScreenshotRectZUV(left as integer, top as integer, width as "
+    "integer, height as integer) as picture";
+constexpr const char* kDisplay =
+    "ScreenshotZUVGlobalsZUV.ScreenshotDisplayZUV(index as integer) as picture";
+
+ScreenshotRectFn g_rect = nullptr;
+ScreenshotDisplayFn g_display = nullptr;
+std::map<std::string, int64_t> g_leaks;  // benchmark name -> pictures left behind
+
+// A 1920 x 1080 display with a fixed pattern, B, G, R, X.
+class PatternScreen : public platform::Screen {
+  public:
+    PatternScreen() : pixels_(size_t(kW) * kH * 4) {
+        for (size_t i = 0; i < pixels_.size(); ++i) pixels_[i] = uint8_t(i * 7);
+    }
+    std::vector<platform::DisplayInfo> Displays() override {
+        platform::DisplayInfo d;
+        d.id = 1;
+        d.bounds = {0, 0, kW, kH};
+        d.isMain = true;
+        return {d};
+    }
+    bool Read(uint32_t id, platform::Rect r, platform::PixelView* out,
+              platform::Rect* covered) override {
+        *out = {};
+        const int32_t x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
+        const int64_t x1 = std::min<int64_t>(int64_t(r.x) + r.width, kW);
+        const int64_t y1 = std::min<int64_t>(int64_t(r.y) + r.height, kH);
+        if (id != 1 || x1 <= x0 || y1 <= y0) return false;
+        out->data = pixels_.data() + (size_t(y0) * kW + size_t(x0)) * 4;
+        out->stride = size_t(kW) * 4;
+        out->width = int32_t(x1 - x0);
+        out->height = int32_t(y1 - y0);
+        if (covered) *covered = {x0, y0, out->width, out->height};
+        return true;
+    }
+
+  private:
+    static constexpr int32_t kW = 1920, kH = 1080;
+    std::vector<uint8_t> pixels_;
+};
+
+uint32_t MainDisplay() {
+    for (const platform::DisplayInfo& d : platform::CurrentScreen().Displays())
+        if (d.isMain) return d.id;
+    return 0;
+}
+
+void CheckLeaks(benchmark::State& state, int64_t before) {
+    const int64_t left = fw::Picture::LiveCount() - before;
+    g_leaks[state.name()] = left;
+    if (left != 0) state.SkipWithError("pictures left behind");
+}
+
+void HostRect(benchmark::State& state) {
+    const auto w = int32_t(state.range(0)), h = int32_t(state.range(1));
+    const int64_t before = fw::Picture::LiveCount();
+    for (auto _ : state) {
+        fw::Ref<fw::Picture> p = fw::AdoptPluginPicture(g_rect(100, 100, w, h));
+        fw::RaisePendingPluginException();
+        if (!p) state.SkipWithError("no picture");
+        benchmark::DoNotOptimize(p->Pixels());
+    }
+    CheckLeaks(state, before);
+}
+
+void HostDisplay(benchmark::State& state) {
+    const int64_t before = fw::Picture::LiveCount();
+    for (auto _ : state) {
+        fw::Ref<fw::Picture> p = fw::AdoptPluginPicture(g_display(0));
+        fw::RaisePendingPluginException();
+        if (!p) state.SkipWithError("no picture");
+        benchmark::DoNotOptimize(p->Pixels());
+    }
+    CheckLeaks(state, before);
+}
+
+// The platform's own read, the floor under any capture of the same pixels.
+void BareRead(benchmark::State& state) {
+    const auto w = int32_t(state.range(0)), h = int32_t(state.range(1));
+    const bool whole = state.range(2) != 0;
+    const uint32_t id = MainDisplay();
+    for (auto _ : state) {
+        platform::PixelView view;
+        const platform::Rect r =
+            whole ? platform::Rect{0, 0, w, h} : platform::Rect{100, 100, w, h};
+        if (!platform::CurrentScreen().Read(id, r, &view)) state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(view.data);
+    }
+}
+
+void Memcpy(benchmark::State& state) {
+    const size_t bytes = size_t(state.range(0)) * size_t(state.range(1)) * 4;
+    std::vector<uint8_t> from(bytes, 1), to(bytes);
+    for (auto _ : state) {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+}
+
+void QtGrab(benchmark::State& state) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    for (auto _ : state) {
+        QPixmap pixmap = screen->grabWindow(0);
+        if (pixmap.isNull()) state.SkipWithError("grab failed");
+        benchmark::DoNotOptimize(pixmap.cacheKey());
+    }
+}
+
+// Keeps each benchmark's time per iteration for the ratios.
+class RecordingReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            if (r.run_type == Run::RT_Iteration && !r.skipped) {
+                times[r.benchmark_name()] = r.GetAdjustedRealTime();
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+
+void Register(const std::string& on, bool withQt) {
+    for (auto [w, h] : {std::pair{150, 75}, std::pair{400, 300}}) {
+        const std::string size = "/" + std::to_string(w) + "x" + std::to_string(h);
+        benchmark::RegisterBenchmark((on + "/rect/host" + size).c_str(), HostRect)->Args({w, h});
+        benchmark::RegisterBenchmark((on + "/rect/bare" + size).c_str(), BareRead)->Args({w, h, 0});
+        benchmark::RegisterBenchmark((on + "/rect/memcpy" + size).c_str(), Memcpy)->Args({w, h});
+    }
+    benchmark::RegisterBenchmark((on + "/display/host").c_str(), HostDisplay);
+    benchmark::RegisterBenchmark((on + "/display/bare").c_str(), BareRead)->Args({1920, 1080, 1});
+    benchmark::RegisterBenchmark((on + "/display/memcpy").c_str(), Memcpy)->Args({1920, 1080});
+    if (withQt) benchmark::RegisterBenchmark((on + "/display/qt_grab").c_str(), QtGrab);
+}
+
+bool Report(const std::map<std::string, double>& t, const std::string& on, bool withQt) {
+    auto get = [&](const std::string& name) {
+        auto it = t.find(on + name);
+        return it == t.end() ? -1.0 : it->second;
+    };
+    bool ok = true;
+    auto line = [&](const std::string& what, double value, double limit) {
+        const bool pass = value >= 0 && value <= limit;
+        ok = ok && pass;
+        std::printf("%-44s %7.3f (target <= %.2f) %s\n", what.c_str(), value, limit,
+                    pass ? "ok" : "MISSED");
+    };
+    for (const char* size : {"/150x75", "/400x300"}) {
+        const double host = get(std::string("/rect/host") + size);
+        const double bare = get(std::string("/rect/bare") + size);
+        const double copy = get(std::string("/rect/memcpy") + size);
+        line(on + " rect" + size + " host / bare read", host / bare, 1.5);
+        std::printf("%-44s %7.3f\n", (on + " rect" + size + " host / memcpy").c_str(), host / copy);
+    }
+    const double host = get("/display/host"), bare = get("/display/bare");
+    const double copy = get("/display/memcpy");
+    line(on + " display host / (bare + 4 memcpy)", host / (bare + 4 * copy), 1.0);
+    if (withQt)
+        line(on + " display host / QScreen::grabWindow", host / get("/display/qt_grab"), 1.0);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (!fw::RuntimeLoadPlugin("Zuvshot.dylib")) {
+        std::fprintf(stderr, "the capture library Zuvshot.so is missing from the plug-in folder\n");
+        return 1;
+    }
+    g_rect = reinterpret_cast<ScreenshotRectFn>(fw::RuntimeLookupPluginEntrypoint(kRect));
+    g_display = reinterpret_cast<ScreenshotDisplayFn>(fw::RuntimeLookupPluginEntrypoint(kDisplay));
+    if (!g_rect || !g_display) return 1;
+
+    bool ok = true;
+    RecordingReporter reporter;
+    {
+        testsupport::XvfbServer server("1920x1080x24");
+        if (server.ok() && platform::UseX11(server.display()) &&
+            server.Run("xsetroot -solid '#336699'") == 0) {
+            setenv("DISPLAY", server.display().c_str(), 1);
+            setenv("QT_QPA_PLATFORM", "xcb", 1);
+            int qtArgc = 1;
+            char name[] = "bench_capture_host";
+            char* qtArgv[] = {name, nullptr};
+            QGuiApplication app(qtArgc, qtArgv);
+            Register("x11", true);
+            benchmark::RunSpecifiedBenchmarks(&reporter);
+            benchmark::ClearRegisteredBenchmarks();
+            ok = Report(reporter.times, "x11", true) && ok;
+        } else {
+            std::fprintf(stderr, "Xvfb is not available: X11 benchmarks skipped\n");
+            ok = false;
+        }
+    }
+    platform::SetCurrentScreen(std::make_unique<PatternScreen>());
+    Register("virtual", false);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    ok = Report(reporter.times, "virtual", false) && ok;
+
+    for (const auto& [name, left] : g_leaks) {
+        if (left != 0) {
+            std::printf("%s left %lld pictures behind\n", name.c_str(), (long long)left);
+            ok = false;
+        }
+    }
+    std::printf("pictures left behind by any capture: %s\n",
+                std::all_of(g_leaks.begin(), g_leaks.end(), [](auto& l) { return l.second == 0; })
+                    ? "none"
+                    : "some");
+    benchmark::Shutdown();
+    return ok ? 0 : 2;
+}
