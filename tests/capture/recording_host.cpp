@@ -544,7 +544,7 @@ void RecordingHost::InitPicture(HostPicture* pic, int32_t w, int32_t h) {
     // never looked at.
     const size_t words = bitsPerPixel / 32 ? bitsPerPixel / 32 : 1;
     pic->pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h) * words, 0);
-    for (int32_t y = 0; y < h; ++y) {
+    for (int32_t y = 0; y < h && fillNewPictures; ++y) {
         for (int32_t x = 0; x < w; ++x) SetRgb(pic, x, y, newPictureFill);
     }
     if (pic->console) {
