@@ -1,5 +1,6 @@
 // The menu commands of the application object.
 #include "fw/ui/menu.h"
+#include "fw/ui/picture.h"
 #include "panel/window2.h"
 #include "shell/about_box.h"
 #include "shell/app.h"
