@@ -21,6 +21,9 @@ struct HostObject {
     explicit HostObject(ObjectKind k) : kind(k) {}
     virtual ~HostObject() = default;
     virtual void Free() {}
+    // What the library is handed: the object itself, or for a string its
+    // record.
+    virtual const void* Handle() const { return this; }
     ObjectKind kind;
     int refs = 1;
 };
@@ -32,6 +35,7 @@ struct HostString final : HostObject {
     std::vector<unsigned char> buffer;  // byte 0, then the text
     uint32_t encoding = kEncodingUnknown;
     HostString() : HostObject(ObjectKind::String) {}
+    const void* Handle() const override { return legacy; }
     void Set(const void* data, size_t length) {
         buffer.assign(length + 2, 0);
         if (length) std::memcpy(buffer.data() + 1, data, length);
@@ -133,7 +137,7 @@ struct Callbacks {
         H().Record("REALLockObject", o);
         if (auto* obj = H().Find(o)) ++obj->refs;
     }
-    static void UnlockObject(void* o) {
+    static void UnlockObject(void* o) {  // NOLINT
         H().Record("REALUnlockObject", o);
         if (auto* obj = H().Find(o)) H().Drop(obj);
     }
@@ -184,7 +188,7 @@ struct Callbacks {
         if (n == "Picture") {
             auto pic = std::make_unique<HostPicture>();
             pic->console = H().kind != HostKind::Desktop;
-            return reinterpret_cast<PluginObject>(H().Adopt(std::move(pic)));
+            return static_cast<PluginObject>(H().Adopt(std::move(pic)));
         }
         static const std::set<std::string> known = {
             "RuntimeException", "OutOfMemoryException", "OutOfBoundsException",
@@ -192,7 +196,7 @@ struct Callbacks {
         if (!known.count(n)) return nullptr;
         auto instance = std::make_unique<HostInstance>();
         instance->className = n;
-        return reinterpret_cast<PluginObject>(H().Adopt(std::move(instance)));
+        return static_cast<PluginObject>(H().Adopt(std::move(instance)));
     }
     static void PictureConstructor(PluginObject o, int32_t w, int32_t h) {
         H().Record("Picture.Constructor", o);
@@ -249,7 +253,7 @@ struct Callbacks {
         if (!pic) return nullptr;
         auto g = std::make_unique<HostGraphics>();
         g->target = pic;
-        return reinterpret_cast<PluginGraphics>(H().Adopt(std::move(g)));
+        return static_cast<PluginGraphics>(H().Adopt(std::move(g)));
     }
     static void LockString(PluginString s) {
         H().Record("REALLockString", s);
@@ -486,10 +490,10 @@ HostString* RecordingHost::FindString(const void* handle) const {
     return o && o->kind == ObjectKind::String ? static_cast<HostString*>(o) : nullptr;
 }
 
-HostObject* RecordingHost::Adopt(std::unique_ptr<HostObject> object) {
-    HostObject* raw = object.get();
-    objects_[raw] = std::move(object);
-    return raw;
+void* RecordingHost::Adopt(std::unique_ptr<HostObject> object) {
+    const void* handle = object->Handle();
+    objects_[handle] = std::move(object);
+    return const_cast<void*>(handle);
 }
 
 void RecordingHost::Drop(HostObject* object) {
@@ -573,7 +577,7 @@ PluginPicture RecordingHost::NewPicture(int32_t width, int32_t height) {
     auto pic = std::make_unique<HostPicture>();
     pic->console = kind != HostKind::Desktop;
     InitPicture(pic.get(), width, height);
-    return reinterpret_cast<PluginPicture>(Adopt(std::move(pic)));
+    return static_cast<PluginPicture>(Adopt(std::move(pic)));
 }
 
 PluginString RecordingHost::MakeString(const void* data, int32_t length, uint32_t encoding) {
@@ -581,7 +585,7 @@ PluginString RecordingHost::MakeString(const void* data, int32_t length, uint32_
     auto s = std::make_unique<HostString>();
     s->Set(data, static_cast<size_t>(length));
     s->encoding = encoding;
-    return reinterpret_cast<PluginString>(Adopt(std::move(s)));
+    return static_cast<PluginString>(Adopt(std::move(s)));
 }
 
 PluginString RecordingHost::NewString(const std::string& bytes, uint32_t encoding) {

@@ -134,7 +134,7 @@ private:
     HostObject* Find(const void* handle) const;
     HostPicture* FindPicture(const void* handle) const;
     HostString* FindString(const void* handle) const;
-    HostObject* Adopt(std::unique_ptr<HostObject> object);
+    void* Adopt(std::unique_ptr<HostObject> object);  // gives the handle
     void Drop(HostObject* object);
     void Record(const char* name, const void* subject = nullptr);
     void InitPicture(HostPicture* picture, int32_t width, int32_t height);
