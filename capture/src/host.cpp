@@ -52,8 +52,11 @@ void REALRegisterMethod(PluginMethodDefinition* method) {
     if (auto fn = registerMethodCache.Get()) fn(method);
 }
 
-void REALRegisterModule(PluginModuleDefinition* module) {
-    if (auto fn = registerModuleCache.Get()) fn(module);
+bool REALRegisterModule(PluginModuleDefinition* module) {
+    auto fn = registerModuleCache.Get();
+    if (fn == nullptr) return false;
+    fn(module);
+    return true;
 }
 
 PluginObject REALnewInstance(const char* className) {

@@ -54,7 +54,8 @@ struct CallbackCache {
 // interface has always used for them).
 PluginPicture REALNewPicture(int32_t width, int32_t height, int32_t depth);
 void REALRegisterMethod(PluginMethodDefinition* method);
-void REALRegisterModule(PluginModuleDefinition* module);
+// False when the host has no such callback: the module then stays the caller's.
+bool REALRegisterModule(PluginModuleDefinition* module);
 PluginObject REALnewInstance(const char* className);
 PluginClass REALGetClassRef(const char* className);
 bool REALGetPropValueBoolean(PluginObject object, const char* name, bool* value);

@@ -74,7 +74,8 @@ void RewriteFlags(double v) {
     }
 }
 
-// The module record, its name and its method copy pass to the host for good.
+// The module record, its name and its method copy pass to the host for good;
+// a host that cannot take them leaves them to be freed here.
 void RegisterAsModule() {
     auto* name = static_cast<char*>(std::calloc(kModuleNameSize, 1));
     auto* module =
@@ -94,7 +95,11 @@ void RegisterAsModule() {
     module->name = reinterpret_cast<uintptr_t>(name);
     module->methods = reinterpret_cast<uintptr_t>(methods);
     module->methodCount = kMethodCount;
-    REALRegisterModule(module);
+    if (!REALRegisterModule(module)) {
+        std::free(name);
+        std::free(module);
+        std::free(methods);
+    }
 }
 
 }  // namespace

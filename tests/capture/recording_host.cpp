@@ -412,8 +412,9 @@ struct Callbacks {
 RecordingHost::RecordingHost() { current = this; }
 
 RecordingHost::~RecordingHost() {
-    if (library_) dlclose(library_);
-    if (!libraryCopy_.empty()) std::filesystem::remove(libraryCopy_);
+    // The library stays loaded: like any plug-in it keeps what it loaded for
+    // the life of the process (the ApplicationServices bundle), and unloading
+    // it would orphan that.
     for (void* p : hostOwned_) std::free(p);
     if (current == this) current = nullptr;
 }
@@ -428,6 +429,7 @@ void RecordingHost::Load(const std::string& path) {
     std::filesystem::copy_file(path, libraryCopy_,
                                std::filesystem::copy_options::overwrite_existing);
     library_ = dlopen(libraryCopy_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::filesystem::remove(libraryCopy_);
     if (!library_) throw std::runtime_error(std::string("dlopen: ") + dlerror());
     void* entry = dlsym(library_, "REALPluginMain");
     if (!entry) throw std::runtime_error("no REALPluginMain");
