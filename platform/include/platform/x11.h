@@ -1,0 +1,99 @@
+// The X11 back-ends of the screen, the input and the global hot keys.
+//
+// Each object has a connection of its own. X protocol errors on these
+// connections are recorded instead of ending the process; when the server goes
+// away, reads fail and the hot keys stop, but the process lives on.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/hotkeys.h"
+#include "platform/input.h"
+#include "platform/screen.h"
+
+namespace platform {
+
+// Opens the X11 screen, input and hot keys on `displayName` (the DISPLAY
+// environment variable when null) and makes them current. False, with nothing
+// changed, when the display cannot be opened.
+bool UseX11(const char* displayName = nullptr);
+
+namespace x11 {
+
+// The number of device pixels in one point of the desktop, as the toolkit
+// above scales it (1 unless someone says otherwise; values below 1 count as 1).
+void SetPixelsPerPoint(int pixelsPerPoint);
+int PixelsPerPoint();
+
+// Error codes of the hot keys.
+inline constexpr int32_t kErrorChordTaken = -9878;  // another client holds the chord
+inline constexpr int32_t kErrorBadChord = -50;      // key code or modifiers not supported
+inline constexpr int32_t kErrorConnection = -1;     // the connection is gone or refused
+
+enum class PixelPath {
+    Automatic,    // shared memory when the server offers it, plain requests otherwise
+    PlainRequest  // always plain image requests (what a remote display gets)
+};
+
+class X11Screen : public Screen {
+public:
+    static std::unique_ptr<X11Screen> Open(const char* displayName = nullptr,
+                                           PixelPath path = PixelPath::Automatic);
+    ~X11Screen() override;
+
+    std::vector<DisplayInfo> Displays() override;
+    bool Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered = nullptr) override;
+
+    bool UsesSharedMemory() const;
+    // Shared segments created so far; steady reads of one size create none.
+    uint64_t SegmentsCreated() const;
+    bool ConnectionLost() const;
+
+    struct Impl;
+
+private:
+    explicit X11Screen(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+class X11Input : public Input {
+public:
+    static std::unique_ptr<X11Input> Open(const char* displayName = nullptr);
+    ~X11Input() override;
+
+    Point MousePosition() override;
+    Modifiers ModifierState() override;
+
+    struct Impl;
+
+private:
+    explicit X11Input(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+class X11HotKeys : public HotKeys {
+public:
+    static std::unique_ptr<X11HotKeys> Open(const char* displayName = nullptr);
+    ~X11HotKeys() override;
+
+    int32_t Register(uint32_t keyCode, uint32_t carbonModifiers, uint32_t signature,
+                     uint32_t id) override;
+    void UnregisterAll() override;
+    int32_t LastError() const override;
+    void SetCallback(Callback cb) override;
+    // The connection's socket; -1 once the connection is lost, so that a watcher
+    // stops waking on its end-of-file.
+    int FileDescriptor() const override;
+    void Dispatch() override;
+
+    struct Impl;
+
+private:
+    explicit X11HotKeys(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace x11
+}  // namespace platform

@@ -1,0 +1,54 @@
+// The process-wide screen, input and hot keys. Each starts as an empty virtual
+// or simulated object, so callers never see a null reference.
+#include <memory>
+
+#include "platform/hotkeys.h"
+#include "platform/input.h"
+#include "platform/screen.h"
+#include "platform/virtual.h"
+
+namespace platform {
+namespace {
+
+std::unique_ptr<Screen>& ScreenSlot() {
+    static std::unique_ptr<Screen> slot = std::make_unique<VirtualScreen>();
+    return slot;
+}
+std::unique_ptr<Input>& InputSlot() {
+    static std::unique_ptr<Input> slot = std::make_unique<SimulatedInput>();
+    return slot;
+}
+std::unique_ptr<HotKeys>& HotKeysSlot() {
+    static std::unique_ptr<HotKeys> slot = std::make_unique<SimulatedHotKeys>();
+    return slot;
+}
+
+}  // namespace
+
+Screen& CurrentScreen() { return *ScreenSlot(); }
+void SetCurrentScreen(std::unique_ptr<Screen> screen) {
+    ScreenSlot() = screen ? std::move(screen) : std::make_unique<VirtualScreen>();
+}
+
+Input& CurrentInput() { return *InputSlot(); }
+void SetCurrentInput(std::unique_ptr<Input> input) {
+    InputSlot() = input ? std::move(input) : std::make_unique<SimulatedInput>();
+}
+
+HotKeys& CurrentHotKeys() { return *HotKeysSlot(); }
+void SetCurrentHotKeys(std::unique_ptr<HotKeys> hotKeys) {
+    HotKeysSlot() = hotKeys ? std::move(hotKeys) : std::make_unique<SimulatedHotKeys>();
+}
+
+bool FindDisplay(uint32_t id, DisplayInfo* out) {
+    if (id == 0) return false;
+    for (const DisplayInfo& d : CurrentScreen().Displays()) {
+        if (d.id == id) {
+            if (out) *out = d;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace platform

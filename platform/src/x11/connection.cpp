@@ -1,0 +1,99 @@
+#include "x11/connection.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace platform::x11 {
+namespace {
+
+std::mutex& RegistryMutex() {
+    static std::mutex m;
+    return m;
+}
+std::vector<Connection*>& Registry() {
+    static std::vector<Connection*> list;
+    return list;
+}
+
+XErrorHandler previousError = nullptr;
+XIOErrorHandler previousIOError = nullptr;
+
+Connection* Lookup(Display* d) {
+    std::lock_guard<std::mutex> lock(RegistryMutex());
+    for (Connection* c : Registry())
+        if (c->display() == d) return c;
+    return nullptr;
+}
+
+int OnError(Display* d, XErrorEvent* e) {
+    if (Connection* c = Lookup(d)) {
+        c->RecordError(e->error_code ? e->error_code : 255);
+        return 0;
+    }
+    return previousError ? previousError(d, e) : 0;
+}
+
+int OnIOError(Display* d) {
+    if (Connection* c = Lookup(d)) {
+        c->MarkLost();
+        return 0;  // the per-connection exit handler runs next and keeps us alive
+    }
+    return previousIOError ? previousIOError(d) : 0;
+}
+
+void OnExit(Display*, void* data) { static_cast<Connection*>(data)->MarkLost(); }
+
+void InstallHandlersOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        previousError = XSetErrorHandler(OnError);
+        previousIOError = XSetIOErrorHandler(OnIOError);
+    });
+}
+
+}  // namespace
+
+std::unique_ptr<Connection> Connection::Open(const char* displayName) {
+    InstallHandlersOnce();
+    Display* d = XOpenDisplay(displayName);
+    if (!d) return nullptr;
+    std::unique_ptr<Connection> c(new Connection(d));
+    {
+        std::lock_guard<std::mutex> lock(RegistryMutex());
+        Registry().push_back(c.get());
+    }
+    XSetIOErrorExitHandler(d, OnExit, c.get());
+    return c;
+}
+
+Connection::Connection(Display* d) : display_(d), root_(DefaultRootWindow(d)) {}
+
+Connection::~Connection() {
+    // Closing a lost connection would run the loss handlers once more on a
+    // half-dead Display; closing its socket is all that is left to free.
+    if (lost())
+        close(ConnectionNumber(display_));
+    else
+        XCloseDisplay(display_);
+    std::lock_guard<std::mutex> lock(RegistryMutex());
+    auto& list = Registry();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+void Connection::RecordError(int code) {
+    int none = 0;
+    firstError_.compare_exchange_strong(none, code);
+}
+
+int Connection::TakeError() { return firstError_.exchange(0); }
+
+int Connection::SyncAndTakeError() {
+    if (!lost()) XSync(display_, False);
+    if (lost()) return BadImplementation;
+    return TakeError();
+}
+
+}  // namespace platform::x11

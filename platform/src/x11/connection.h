@@ -1,0 +1,47 @@
+// A connection to the X server whose protocol errors are recorded rather than
+// fatal, and whose loss leaves the process running.
+//
+// Xlib's error handlers are process-wide; the ones installed here handle the
+// connections opened through this class and hand every other connection's
+// errors to whatever handler was there before, so a toolkit sharing the
+// process keeps its own behaviour. The loss of a connection is survived through
+// a per-connection exit handler: Xlib's calls on it then return failure, and
+// this class refuses further requests once it has seen the loss.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <memory>
+
+namespace platform::x11 {
+
+class Connection {
+public:
+    static std::unique_ptr<Connection> Open(const char* displayName);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    Display* display() const { return display_; }
+    Window root() const { return root_; }
+    bool lost() const { return lost_.load(std::memory_order_relaxed); }
+
+    // The first error code recorded since the last call (0 for none), cleared.
+    int TakeError();
+    // Waits until the server has handled every request, then TakeError().
+    int SyncAndTakeError();
+
+    // Called by the process-wide handlers.
+    void RecordError(int code);
+    void MarkLost() { lost_.store(true, std::memory_order_relaxed); }
+
+private:
+    explicit Connection(Display* d);
+    Display* display_;
+    Window root_;
+    std::atomic<bool> lost_{false};
+    std::atomic<int> firstError_{0};
+};
+
+}  // namespace platform::x11

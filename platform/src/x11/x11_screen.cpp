@@ -1,0 +1,281 @@
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <bit>
+#include <map>
+
+#include "clip.h"
+#include "platform/x11.h"
+#include "x11/connection.h"
+#include "x11/monitors.h"
+
+namespace platform::x11 {
+namespace {
+
+struct Channel {
+    int shift = 0;
+    unsigned long max = 0;
+    static Channel Of(unsigned long mask) {
+        Channel c;
+        if (mask == 0) return c;
+        c.shift = std::countr_zero(mask);
+        c.max = mask >> c.shift;
+        return c;
+    }
+    uint32_t Expand(unsigned long pixel) const {
+        if (max == 0) return 0;
+        unsigned long v = (pixel >> shift) & max;
+        return uint32_t((v * 255 + max / 2) / max);
+    }
+};
+
+}  // namespace
+
+struct X11Screen::Impl {
+    std::unique_ptr<Connection> conn;
+    Visual* visual = nullptr;
+    int depth = 0;
+    bool shmUsable = false;
+
+    XShmSegmentInfo shm{};
+    size_t shmBytes = 0;
+    bool shmAttached = false;
+    XImage* shmImage = nullptr;  // a header over the segment, for the last read's size
+    uint64_t segments = 0;
+
+    XImage* plainImage = nullptr;  // kept until the next read: the view points into it
+    std::vector<uint8_t> converted;
+
+    struct Entry {
+        Monitor monitor;
+        DisplayInfo info;
+    };
+    std::vector<Entry> entries;
+    std::map<Atom, uint32_t> idByName;
+    uint32_t nextId = 1;
+
+    ~Impl() {
+        DropShmImage();
+        DropPlainImage();
+        DropSegment();
+    }
+
+    void DropShmImage() {
+        if (!shmImage) return;
+        shmImage->data = nullptr;  // the segment is not the header's to free
+        XDestroyImage(shmImage);
+        shmImage = nullptr;
+    }
+    void DropPlainImage() {
+        if (plainImage) XDestroyImage(plainImage);
+        plainImage = nullptr;
+    }
+    void DropSegment() {
+        if (shmAttached && !conn->lost()) XShmDetach(conn->display(), &shm);
+        shmAttached = false;
+        if (shm.shmaddr) shmdt(shm.shmaddr);
+        shm = XShmSegmentInfo{};
+        shmBytes = 0;
+    }
+
+    bool GrowSegment(size_t bytes) {
+        if (bytes <= shmBytes) return true;
+        DropShmImage();
+        DropSegment();
+        int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        if (id < 0) return false;
+        void* addr = shmat(id, nullptr, 0);
+        if (addr == reinterpret_cast<void*>(-1)) {
+            shmctl(id, IPC_RMID, nullptr);
+            return false;
+        }
+        shm.shmid = id;
+        shm.shmaddr = static_cast<char*>(addr);
+        shm.readOnly = False;
+        conn->TakeError();
+        bool attached = XShmAttach(conn->display(), &shm) && conn->SyncAndTakeError() == 0;
+        // Marked for removal at once, so the segment goes with the last detach
+        // even if this process dies without cleaning up.
+        shmctl(id, IPC_RMID, nullptr);
+        if (!attached) {
+            // A server that cannot attach our memory (another machine, say)
+            // never will: plain requests from now on.
+            if (!conn->lost()) shmUsable = false;
+            shmdt(shm.shmaddr);
+            shm = XShmSegmentInfo{};
+            return false;
+        }
+        shmAttached = true;
+        shmBytes = bytes;
+        ++segments;
+        return true;
+    }
+
+    // Null when shared memory cannot serve this read; the caller falls back.
+    XImage* ShmImage(int w, int h) {
+        if (shmImage && shmImage->width == w && shmImage->height == h) return shmImage;
+        DropShmImage();
+        XImage* img = XShmCreateImage(conn->display(), visual, unsigned(depth), ZPixmap, nullptr,
+                                      &shm, unsigned(w), unsigned(h));
+        if (!img) return nullptr;
+        size_t bytes = size_t(img->bytes_per_line) * size_t(h);
+        if (!GrowSegment(bytes)) {
+            img->data = nullptr;
+            XDestroyImage(img);
+            return nullptr;
+        }
+        img->data = shm.shmaddr;
+        img->obdata = reinterpret_cast<char*>(&shm);
+        shmImage = img;
+        return img;
+    }
+
+    XImage* Fetch(const Monitor& m, const Rect& c) {
+        Display* d = conn->display();
+        int x = m.x + c.x, y = m.y + c.y;
+        conn->TakeError();
+        if (shmUsable) {
+            if (XImage* img = ShmImage(c.width, c.height)) {
+                if (XShmGetImage(d, conn->root(), img, x, y, AllPlanes) && !conn->lost() &&
+                    conn->TakeError() == 0)
+                    return img;
+                return nullptr;
+            }
+            if (conn->lost()) return nullptr;
+        }
+        DropPlainImage();
+        plainImage = XGetImage(d, conn->root(), x, y, unsigned(c.width), unsigned(c.height),
+                               AllPlanes, ZPixmap);
+        if (conn->lost() || conn->TakeError() != 0) DropPlainImage();
+        return plainImage;
+    }
+
+    void ToView(XImage* img, PixelView* out) {
+        out->width = img->width;
+        out->height = img->height;
+        if (img->bits_per_pixel == 32 && img->byte_order == LSBFirst &&
+            img->red_mask == 0xff0000 && img->green_mask == 0xff00 && img->blue_mask == 0xff) {
+            out->data = reinterpret_cast<const uint8_t*>(img->data);
+            out->stride = size_t(img->bytes_per_line);
+            return;
+        }
+        // Other depths are rare enough that a per-pixel conversion will do.
+        Channel r = Channel::Of(img->red_mask), g = Channel::Of(img->green_mask),
+                b = Channel::Of(img->blue_mask);
+        bool trueColor = r.max && g.max && b.max;
+        size_t stride = size_t(img->width) * 4;
+        converted.resize(stride * size_t(img->height));
+        for (int y = 0; y < img->height; ++y) {
+            uint8_t* row = converted.data() + size_t(y) * stride;
+            for (int x = 0; x < img->width; ++x) {
+                unsigned long p = XGetPixel(img, x, y);
+                uint8_t* q = row + size_t(x) * 4;
+                if (trueColor) {
+                    q[0] = uint8_t(b.Expand(p));
+                    q[1] = uint8_t(g.Expand(p));
+                    q[2] = uint8_t(r.Expand(p));
+                } else {
+                    q[0] = q[1] = q[2] = uint8_t(p);
+                }
+                q[3] = 0;
+            }
+        }
+        out->data = converted.data();
+        out->stride = stride;
+    }
+
+    void Refresh() {
+        entries.clear();
+        if (conn->lost()) return;
+        std::vector<Monitor> monitors = QueryMonitors(conn->display(), conn->root());
+        if (monitors.empty() || conn->lost()) return;
+        int p = PixelsPerPoint();
+        const Monitor& main = monitors.front();
+        int bits = 8, samples = 3;
+        if (visual->c_class == TrueColor || visual->c_class == DirectColor) {
+            bits = std::min({std::popcount(visual->red_mask), std::popcount(visual->green_mask),
+                             std::popcount(visual->blue_mask)});
+        } else {
+            bits = depth;
+            samples = 1;
+        }
+        for (const Monitor& m : monitors) {
+            if (m.width < p || m.height < p) continue;
+            auto [it, added] = idByName.try_emplace(m.name, nextId);
+            if (added) ++nextId;
+            DisplayInfo info;
+            info.id = it->second;
+            info.bounds = Rect{FloorDiv(int64_t(m.x) - main.x, p),
+                               FloorDiv(int64_t(m.y) - main.y, p), m.width / p, m.height / p};
+            info.pixelsPerPoint = p;
+            info.bitsPerSample = bits;
+            info.samplesPerPixel = samples;
+            info.isMain = entries.empty();
+            entries.push_back(Entry{m, info});
+        }
+    }
+
+    const Entry* Find(uint32_t id) {
+        for (const Entry& e : entries)
+            if (e.info.id == id) return &e;
+        return nullptr;
+    }
+};
+
+std::unique_ptr<X11Screen> X11Screen::Open(const char* displayName, PixelPath path) {
+    auto conn = Connection::Open(displayName);
+    if (!conn) return nullptr;
+    auto impl = std::make_unique<Impl>();
+    Display* d = conn->display();
+    impl->visual = DefaultVisual(d, DefaultScreen(d));
+    impl->depth = DefaultDepth(d, DefaultScreen(d));
+    impl->shmUsable = path == PixelPath::Automatic && XShmQueryExtension(d);
+    impl->conn = std::move(conn);
+    return std::unique_ptr<X11Screen>(new X11Screen(std::move(impl)));
+}
+
+X11Screen::X11Screen(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+X11Screen::~X11Screen() = default;
+
+std::vector<DisplayInfo> X11Screen::Displays() {
+    impl_->Refresh();
+    std::vector<DisplayInfo> list;
+    for (const Impl::Entry& e : impl_->entries) list.push_back(e.info);
+    return list;
+}
+
+bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) {
+    PixelView view;
+    Rect c;
+    bool ok = false;
+    // The monitor list is refreshed by Displays(); a read asks the server only
+    // when it names a display that list does not know, so steady reads cost one
+    // image request and nothing more.
+    const Impl::Entry* e = impl_->Find(displayId);
+    if (!e && displayId != 0 && !impl_->conn->lost()) {
+        impl_->Refresh();
+        e = impl_->Find(displayId);
+    }
+    if (e && ClipToArea(r, e->info.PixelWidth(), e->info.PixelHeight(), &c)) {
+        if (XImage* img = impl_->Fetch(e->monitor, c)) {
+            impl_->ToView(img, &view);
+            ok = true;
+        }
+    }
+    if (!ok) {
+        view = PixelView{};
+        c = Rect{};
+    }
+    if (out) *out = view;
+    if (covered) *covered = c;
+    return ok;
+}
+
+bool X11Screen::UsesSharedMemory() const { return impl_->shmUsable; }
+uint64_t X11Screen::SegmentsCreated() const { return impl_->segments; }
+bool X11Screen::ConnectionLost() const { return impl_->conn->lost(); }
+
+}  // namespace platform::x11
