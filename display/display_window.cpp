@@ -38,6 +38,8 @@ const fw::ClassInfo& DisplayClassInfo(int number) {
 
 }  // namespace
 
+DisplayWindow::GraphicsSource DisplayWindow::graphicsForTesting = nullptr;
+
 const DisplayWindowSpec& DisplayWindowSpecOf(int number) {
     if (number < 1 || number > 4)
         throw fw::OutOfBoundsException("display window number out of range");
@@ -185,7 +187,7 @@ void DisplayWindow::UpdateView(bool scale2) {
     fw::Ref<fw::Picture> picture = ScreenshotRectZUV(left, top, width, height);
     if (!picture) return;
 
-    fw::Ref<fw::Graphics> g = Graphics();
+    fw::Ref<fw::Graphics> g = graphicsForTesting ? graphicsForTesting(*this) : Graphics();
     g->DrawPicture(picture, 0, 0, W, H, 0, 0, picture->Width(), picture->Height());
     if (Window2::ImplicitInstance()->Checkbox1()->Value()) {
         const int32_t hy = I(D(H) / 2.0);

@@ -7,6 +7,7 @@
 
 #include "fw/runtime/classinfo.h"
 #include "fw/ui/controls.h"
+#include "fw/ui/graphics.h"
 #include "fw/ui/menu.h"
 // after menu.h: a window holds its menu bar by reference
 #include "fw/ui/window.h"
@@ -44,6 +45,11 @@ class DisplayWindow : public fw::Window {
     void Timer1_Action(fw::Ref<fw::Timer> timer);
     void Event_Moved();
     void Event_Resized();
+
+    // Where the view update draws; the window's own canvas unless a test
+    // records the drawing instead.
+    using GraphicsSource = fw::Ref<fw::Graphics> (*)(DisplayWindow& window);
+    static GraphicsSource graphicsForTesting;
 
     // The two views; each class names them after its number (details1 ...).
     virtual void StandardView() = 0;
