@@ -39,8 +39,7 @@ void CopyBottomUpRows(PictureWriter& writer, const unsigned char* buffer, int32_
     for (int32_t r = 0; r < h; ++r) {
         const unsigned char* src = buffer + static_cast<size_t>(height - 1 - r) * stride;
         writer.WriteRow(w, [src](int32_t i) {
-            const unsigned char* p = src + 4 * i;
-            return PackPixel<L>(p[2], p[1], p[0]);
+            return ConvertWord<SourceLayout::BGRX, L>(LoadWord(src + 4 * i));
         });
         writer.NextRow();
     }

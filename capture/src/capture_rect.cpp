@@ -95,8 +95,7 @@ void CopyFrontBufferRows(PictureWriter& writer, const unsigned char* buffer, int
         const unsigned char* src = buffer + static_cast<size_t>(partHeight - 1 - k) * stride;
         writer.MoveTo(column, firstRow + k);
         writer.WriteRow(partWidth, [src](int32_t i) {
-            const unsigned char* p = src + 4 * i;
-            return PackPixel<L>(p[2], p[1], p[0]);
+            return ConvertWord<SourceLayout::BGRX, L>(LoadWord(src + 4 * i));
         });
     }
 }

@@ -69,8 +69,7 @@ void CopyXRGBRows(PictureWriter& writer, const DrawnImage& image) {
     for (int32_t row = 0; row < h; ++row) {
         const unsigned char* src = image.Row(row);
         writer.WriteRow(w, [src](int32_t i) {
-            const unsigned char* p = src + 4 * i;
-            return PackPixel<L>(p[1], p[2], p[3]);
+            return ConvertWord<SourceLayout::XRGB, L>(LoadWord(src + 4 * i));
         });
         writer.NextRow();
     }
@@ -331,8 +330,7 @@ extern "C" PluginPicture ScreenshotFromStringZUV(int32_t Width, int32_t Height, 
                     const unsigned char* src =
                         bytes + static_cast<ptrdiff_t>(Height - 1 - r) * RowBytes;
                     writer.WriteRow(w, [src](int32_t i) {
-                        const unsigned char* p = src + 4 * i;
-                        return PackPixel<L>(p[2], p[1], p[0]);
+                        return ConvertWord<SourceLayout::BGRX, L>(LoadWord(src + 4 * i));
                     });
                     writer.NextRow();
                 }

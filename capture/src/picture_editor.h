@@ -52,6 +52,54 @@ constexpr uint32_t PackPixelAlpha(uint8_t a, uint8_t r, uint8_t g, uint8_t b) {
     if constexpr (L == PixelLayout::BGRX) return MemoryWord(b, g, r, a >> 1);
 }
 
+// Sources whose pixels are read as whole 32-bit words.
+enum class SourceLayout {
+    XRGB,  // bytes: ignored, red, green, blue (CoreGraphics "skip first")
+    BGRX,  // bytes: blue, green, red, ignored (front buffers, raw strings)
+};
+
+constexpr uint32_t MemoryByte(uint32_t word, int i) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return (word >> (8 * i)) & 0xFF;
+    } else {
+        return (word >> (24 - 8 * i)) & 0xFF;
+    }
+}
+
+// One source word to one opaque picture word. On little-endian machines each
+// case is a shift, a byte swap and a mask, which vectorise; elsewhere the
+// bytes go through PackPixel.
+template <SourceLayout S, PixelLayout L>
+constexpr uint32_t ConvertWord(uint32_t w) {
+    if constexpr (std::endian::native == std::endian::little) {
+        if constexpr (S == SourceLayout::XRGB) {
+            if constexpr (L == PixelLayout::XRGB) return w | 0xFFu;
+            if constexpr (L == PixelLayout::RGBX) return (w >> 8) | 0xFF000000u;
+            if constexpr (L == PixelLayout::BGRX) return __builtin_bswap32(w) & 0x00FFFFFFu;
+        } else {
+            if constexpr (L == PixelLayout::XRGB) return __builtin_bswap32(w) | 0xFFu;
+            if constexpr (L == PixelLayout::RGBX) return (__builtin_bswap32(w) >> 8) | 0xFF000000u;
+            if constexpr (L == PixelLayout::BGRX) return w & 0x00FFFFFFu;
+        }
+    } else {
+        if constexpr (S == SourceLayout::XRGB) {
+            return PackPixel<L>(static_cast<uint8_t>(MemoryByte(w, 1)),
+                                static_cast<uint8_t>(MemoryByte(w, 2)),
+                                static_cast<uint8_t>(MemoryByte(w, 3)));
+        } else {
+            return PackPixel<L>(static_cast<uint8_t>(MemoryByte(w, 2)),
+                                static_cast<uint8_t>(MemoryByte(w, 1)),
+                                static_cast<uint8_t>(MemoryByte(w, 0)));
+        }
+    }
+}
+
+inline uint32_t LoadWord(const unsigned char* p) {
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+}
+
 constexpr PixelLayout LayoutOfFormat(int32_t format) {
     switch (format) {
         case 2:

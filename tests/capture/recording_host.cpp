@@ -513,6 +513,7 @@ void RecordingHost::Drop(HostObject* object) {
         inst->message = nullptr;
     }
     object->Free();
+    if (!keepShells) objects_.erase(object->Handle());
 }
 
 int RecordingHost::LivePictures() const {

@@ -64,7 +64,8 @@ public:
     bool graphicsDrawPicture = true;  // a mask's Graphics has DrawPicture
     Rgb newPictureFill{1, 2, 3};    // what a new picture holds
     int failNewPictures = 0;
-    bool fillNewPictures = true;    // false: new pictures hold zeros (cheaper)        // so many "newPicture" calls give nil first
+    bool fillNewPictures = true;    // false: new pictures hold zeros (cheaper)
+    bool keepShells = true;         // false: objects are deleted at their last release        // so many "newPicture" calls give nil first
     std::set<std::string> withheld;  // callbacks the resolver does not give
 
     // Loads a fresh copy of the library at `path` (its statics start anew) and
