@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <stdexcept>
 
 #include "desktop.h"
 #include "host_fixture.h"
@@ -169,6 +170,29 @@ TEST_F(CaptureTest, RawStringOfNoDisplayIsNilWithZeroSizes) {
     EXPECT_EQ(rowBytes, 0);
     EXPECT_EQ(fn.string(nullptr, nullptr, nullptr), nullptr);
     EXPECT_EQ(fn.display(0), nullptr);
+}
+
+}  // namespace
+}  // namespace rechost
+
+namespace rechost {
+namespace {
+
+TEST_F(CaptureTest, StringBuildFailureRaisesThroughTheOlderIntegerSetter) {
+    host.withheld = {"REALSetPropValueInteger"};
+    host.throwOnBuildString = std::make_exception_ptr(std::runtime_error("no room"));
+    int32_t w = 0, h = 0, rowBytes = 0;
+    EXPECT_EQ(fn.stringDisplay(&w, &h, &rowBytes, 0), nullptr);
+    // The sizes are reported even though no string came.
+    EXPECT_EQ(w, 100);
+    EXPECT_EQ(h, 80);
+    EXPECT_EQ(rowBytes, 400);
+    ASSERT_EQ(host.raised.size(), 1u);
+    EXPECT_EQ(host.raised[0].className, "RuntimeException");
+    EXPECT_EQ(host.raised[0].message, "no room");
+    EXPECT_EQ(host.raised[0].errorNumber, 0);
+    EXPECT_EQ(host.resolverAsks["REALSetPropValueInt"], 1);
+    EXPECT_EQ(host.LiveObjects(), startObjects);
 }
 
 }  // namespace
