@@ -1,0 +1,108 @@
+// The X11 input against a private Xvfb, driven by xdotool as another client.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "platform/x11.h"
+#include "../support/xvfb_server.h"
+
+namespace platform::x11 {
+namespace {
+
+// xdotool's requests reach the server before it exits, but allow the server a
+// moment to act on them before giving up.
+bool Eventually(const std::function<bool()>& done) {
+    for (int i = 0; i < 100; ++i) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done();
+}
+
+class X11InputTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { server_ = new testsupport::XvfbServer("1280x800x24"); }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(server_->ok());
+        SetPixelsPerPoint(1);
+        server_->Run("xrandr --delmonitor left >/dev/null 2>&1");
+        server_->Run("xrandr --delmonitor right >/dev/null 2>&1");
+        input_ = X11Input::Open(server_->display().c_str());
+        ASSERT_TRUE(input_);
+    }
+    void TearDown() override {
+        SetPixelsPerPoint(1);
+        server_->Run("xdotool keyup ctrl shift alt super");
+    }
+    static testsupport::XvfbServer* server_;
+    std::unique_ptr<X11Input> input_;
+};
+testsupport::XvfbServer* X11InputTest::server_ = nullptr;
+
+TEST_F(X11InputTest, MousePositionFollowsAnotherClientsMoves) {
+    ASSERT_EQ(server_->Run("xdotool mousemove 300 200"), 0);
+    EXPECT_TRUE(Eventually([&] { return input_->MousePosition().x == 300; }));
+    EXPECT_EQ(input_->MousePosition().y, 200);
+
+    ASSERT_EQ(server_->Run("xdotool mousemove 1279 0"), 0);
+    EXPECT_TRUE(Eventually([&] { return input_->MousePosition().x == 1279; }));
+    EXPECT_EQ(input_->MousePosition().y, 0);
+}
+
+TEST_F(X11InputTest, MousePositionIsInPointsFromTheMainDisplaysCorner) {
+    ASSERT_EQ(server_->Run("xrandr --setmonitor '*right' 640/169x800/211+640+0 none >/dev/null"), 0);
+    ASSERT_EQ(server_->Run("xrandr --setmonitor left 640/169x800/211+0+0 screen >/dev/null"), 0);
+    ASSERT_EQ(server_->Run("xdotool mousemove 100 300"), 0);
+    EXPECT_TRUE(Eventually([&] { return input_->MousePosition().x == -540; }));
+    EXPECT_EQ(input_->MousePosition().y, 300);
+    SetPixelsPerPoint(2);
+    EXPECT_EQ(input_->MousePosition().x, -270);
+    EXPECT_EQ(input_->MousePosition().y, 150);
+}
+
+TEST_F(X11InputTest, ModifierStateIsTheLiveStateOfEachKey) {
+    struct Case {
+        const char* key;
+        Modifiers expected;
+    };
+    const Case cases[] = {
+        {"ctrl", {.control = true}},
+        {"shift", {.shift = true}},
+        {"alt", {.option = true}},
+        {"super", {.command = true}},
+        {"ctrl+shift", {.control = true, .shift = true}},
+    };
+    auto same = [](Modifiers a, Modifiers b) {
+        return a.control == b.control && a.shift == b.shift && a.option == b.option &&
+               a.command == b.command;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        ASSERT_EQ(server_->Run(std::string("xdotool keydown ") + c.key), 0);
+        EXPECT_TRUE(Eventually([&] { return same(input_->ModifierState(), c.expected); }));
+        ASSERT_EQ(server_->Run(std::string("xdotool keyup ") + c.key), 0);
+        EXPECT_TRUE(Eventually([&] { return same(input_->ModifierState(), Modifiers{}); }));
+    }
+}
+
+TEST(X11InputLost, GivesTheOriginAndNoKeysOnceTheServerIsGone) {
+    auto server = std::make_unique<testsupport::XvfbServer>("320x240x24");
+    ASSERT_TRUE(server->ok());
+    auto input = X11Input::Open(server->display().c_str());
+    ASSERT_TRUE(input);
+    server->Run("xdotool mousemove 50 60 keydown ctrl");
+    ASSERT_TRUE(Eventually([&] { return input->ModifierState().control; }));
+    server.reset();
+    EXPECT_EQ(input->MousePosition().x, 0);
+    EXPECT_FALSE(input->ModifierState().control);
+}
+
+}  // namespace
+}  // namespace platform::x11
