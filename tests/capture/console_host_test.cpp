@@ -1,0 +1,44 @@
+// A console host: pictures are row buffers, and the mask of an alpha image is
+// copied row by row when the mask's Graphics cannot draw. A process of its
+// own, since the library learns the host kind once per load.
+#include <gtest/gtest.h>
+
+#include "conversion.h"
+#include "recording_host.h"
+
+extern "C" void REALPluginMain(PluginResolver resolver);
+
+namespace rechost {
+namespace {
+
+namespace cg = platform::cg;
+
+TEST(ConsoleHost, AlphaImageMaskIsCopiedThroughRowBuffers) {
+    RecordingHost host;
+    host.kind = HostKind::Console;
+    host.graphicsDrawPicture = false;
+    host.LoadLinked(&REALPluginMain);
+    const std::vector<uint8_t> rgba = {64, 0, 0, 128, 10, 20, 30, 255};
+    cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
+    cg::CGImageRef image = cg::CGImageCreate(2, 1, 8, 32, 8, space, 1, rgba.data());
+    cg::CGColorSpaceRelease(space);
+    ASSERT_NE(image, nullptr);
+    PluginPicture p = zuvshot::GetCGImagePicture(image);
+    cg::CGImageRelease(image);
+    ASSERT_NE(p, nullptr);
+    // Row-buffer pixels are B, G, R, 0 whatever the alpha.
+    EXPECT_EQ(host.RawBytes(p, 0, 0), (std::vector<uint8_t>{0, 0, 127, 0}));
+    EXPECT_EQ(host.RawBytes(p, 1, 0), (std::vector<uint8_t>{30, 20, 10, 0}));
+    PluginPicture mask = host.MaskOf(p);
+    ASSERT_NE(mask, nullptr);
+    EXPECT_EQ(host.PixelAt(mask, 0, 0), (Rgb{127, 127, 127}));
+    EXPECT_EQ(host.PixelAt(mask, 1, 0), (Rgb{0, 0, 0}));
+    EXPECT_EQ(host.CallCount("REALLockPictureDescription/8"), 0);
+    EXPECT_EQ(host.Locks(mask), 0);
+    EXPECT_EQ(host.Refs(p), 1);
+    host.Unlock(p);
+    EXPECT_EQ(host.LivePictures(), 0);
+}
+
+}  // namespace
+}  // namespace rechost
