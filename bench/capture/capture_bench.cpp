@@ -1,7 +1,8 @@
 // ScreenshotRectZUV and ScreenshotDisplayZUV on the platform's virtual screen,
 // each beside the bare Screen::Read of the same pixels (which on the virtual
-// screen only hands out a view of its frame) and a memcpy of the same bytes, and the library's pixel loop beside memcpy on buffers far larger than
-// any cache. Compare the rows of one run with each other.
+// screen only hands out a view of its frame) and a memcpy of the same bytes, and the library's
+// pixel loop beside memcpy on buffers far larger than any cache. Compare the rows of one run with
+// each other.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -152,8 +153,11 @@ void BM_ConversionLoop(benchmark::State& state) {
 
 BENCHMARK(BM_ScreenshotRectZUV)->Args({150, 75})->Args({400, 300});
 BENCHMARK(BM_ScreenRead)->Args({150, 75})->Args({400, 300})->Args({1920, 1080});
-BENCHMARK(BM_Memcpy)->Args({150, 75})->Args({400, 300})->Args({1920, 1080})->Args(
-    {kLoopSide, kLoopSide});
+BENCHMARK(BM_Memcpy)
+    ->Args({150, 75})
+    ->Args({400, 300})
+    ->Args({1920, 1080})
+    ->Args({kLoopSide, kLoopSide});
 BENCHMARK(BM_ScreenshotDisplayZUV);
 BENCHMARK(BM_ConversionLoop);
 

@@ -43,8 +43,8 @@ struct PluginModuleDefinition {
 
 // The description of a picture's pixels, filled by the host when locked.
 struct PluginPictureDescription {
-    int32_t type;    // kPictureDescriptionBitmapContext or kPictureDescriptionRowBuffer
-    void* handle;    // the bitmap context, or the row-buffer record
+    int32_t type;  // kPictureDescriptionBitmapContext or kPictureDescriptionRowBuffer
+    void* handle;  // the bitmap context, or the row-buffer record
     int32_t width;
     int32_t height;
     uintptr_t hostReserved[8];  // the host's own bookkeeping
@@ -98,26 +98,27 @@ inline constexpr uint32_t kEncodingUTF8 = 0x8000100;
 inline constexpr uint32_t kEncodingUTF32 = 0xC000100;
 
 // Callback signatures, by the name under which the resolver gives them.
-typedef double (*PluginGetRBVersionFn)();                                  // "REALGetRBVersion"
-typedef void (*PluginRegisterPluginVersionFn)(int32_t);                    // "RegisterPluginVersion"
-typedef void (*PluginRegisterMethodFn)(PluginMethodDefinition*);           // "PluginRegisterMethod"
-typedef void (*PluginRegisterModuleFn)(PluginModuleDefinition*);           // "PluginRegisterModule"
-typedef PluginPicture (*PluginNewPictureFn)(int32_t, int32_t, int32_t);    // "newPicture"
+typedef double (*PluginGetRBVersionFn)();                                // "REALGetRBVersion"
+typedef void (*PluginRegisterPluginVersionFn)(int32_t);                  // "RegisterPluginVersion"
+typedef void (*PluginRegisterMethodFn)(PluginMethodDefinition*);         // "PluginRegisterMethod"
+typedef void (*PluginRegisterModuleFn)(PluginModuleDefinition*);         // "PluginRegisterModule"
+typedef PluginPicture (*PluginNewPictureFn)(int32_t, int32_t, int32_t);  // "newPicture"
 typedef void (*PluginLockObjectFn)(void*);                 // "REALLockObject", "REALUnlockObject"
 typedef void (*PluginPictureClearCacheFn)(PluginPicture);  // "REALPictureClearCache"
 typedef bool (*PluginLockPictureDescriptionFn)(PluginPicture, PluginPictureDescription*,
-                                               uint32_t);  // "REALLockPictureDescription"
+                                               uint32_t);         // "REALLockPictureDescription"
 typedef void (*PluginUnlockPictureDescriptionFn)(PluginPicture);  // "unlockPictureDescription"
-typedef bool (*PluginGetPropValueBoolFn)(PluginObject, const char*, bool*);  // "REALGetPropValueBool"
-typedef PluginClass (*PluginObjectTypeFn)(const char*);            // "pluginObjectType"
-typedef PluginObject (*PluginNewInstanceFn)(const char*);          // "PluginNewInstance"
+typedef bool (*PluginGetPropValueBoolFn)(PluginObject, const char*,
+                                         bool*);                       // "REALGetPropValueBool"
+typedef PluginClass (*PluginObjectTypeFn)(const char*);                // "pluginObjectType"
+typedef PluginObject (*PluginNewInstanceFn)(const char*);              // "PluginNewInstance"
 typedef void* (*PluginLoadObjectMethodFn)(PluginObject, const char*);  // "REALLoadObjectMethod"
 typedef PluginPicture (*PluginGetPictureMaskFn)(PluginPicture, bool);  // "REALGetPictureMask"
 typedef PluginGraphics (*PluginPictureGraphicsFn)(PluginPicture);  // "pluginPictureGraphicsGetter"
-typedef void (*PluginLockStringFn)(PluginString);          // "REALLockString", "REALUnlockString"
-typedef const char* (*PluginStringGetCStringFn)(PluginString);  // "StringGetCString"
+typedef void (*PluginLockStringFn)(PluginString);  // "REALLockString", "REALUnlockString"
+typedef const char* (*PluginStringGetCStringFn)(PluginString);        // "StringGetCString"
 typedef void* (*PluginLoadGlobalMethodFn)(const char*, const char*);  // "REALLoadGlobalMethod"
-typedef PluginString (*PluginBuildStringFn)(const void*, int32_t);  // "REALBuildString"
+typedef PluginString (*PluginBuildStringFn)(const void*, int32_t);    // "REALBuildString"
 typedef PluginString (*PluginBuildStringWithEncodingFn)(const void*, int32_t,
                                                         uint32_t);  // "REALBuildStringWithEncoding"
 typedef void (*PluginSetStringEncodingFn)(PluginString, uint32_t);  // "REALSetStringEncoding"
@@ -132,8 +133,7 @@ typedef void (*PluginRaiseExceptionFn)(PluginObject);  // "RuntimeRaiseException
 // "DrawPicture(Image as Picture, x as Integer, y as Integer, w as Integer, h as Integer,
 //  sx as Integer = 0, sy as Integer = 0, sw as Integer = -10000, sh as Integer = -10000)"
 typedef void (*PluginGraphicsDrawPictureFn)(PluginGraphics, PluginPicture, int32_t, int32_t,
-                                            int32_t, int32_t, int32_t, int32_t, int32_t,
-                                            int32_t);
+                                            int32_t, int32_t, int32_t, int32_t, int32_t, int32_t);
 // "Constructor(width as integer, height as integer)" of Picture
 typedef void (*PluginPictureConstructorFn)(PluginObject, int32_t, int32_t);
 // "LenB( s as string ) as integer"
@@ -142,8 +142,7 @@ typedef int32_t (*PluginLenBFn)(PluginString);
 // The registered functions, as the host calls them.
 typedef PluginPicture (*ScreenshotDisplayFn)(int32_t index);
 typedef PluginPicture (*ScreenshotFn)();
-typedef PluginPicture (*ScreenshotRectFn)(int32_t left, int32_t top, int32_t width,
-                                          int32_t height);
+typedef PluginPicture (*ScreenshotRectFn)(int32_t left, int32_t top, int32_t width, int32_t height);
 typedef PluginPicture (*ScreenshotRectDestFn)(int32_t left, int32_t top, int32_t width,
                                               int32_t height, int32_t destWidth,
                                               int32_t destHeight);

@@ -7,10 +7,10 @@
 #include "captures.h"
 #include "conversion.h"
 #include "host.h"
+#include "host_strings.h"
 #include "opengl.h"
 #include "picture_editor.h"
 #include "quickdraw.h"
-#include "host_strings.h"
 
 namespace zuvshot {
 
@@ -68,8 +68,8 @@ PluginPicture GLScreenshotZUV(cg::CGDirectDisplayID display) {
     return writer.RenderPictureWriter();
 }
 
-PluginString GLScreenshotStringZUV(cg::CGDirectDisplayID display, int32_t* width,
-                                   int32_t* height, int32_t* rowBytes) {
+PluginString GLScreenshotStringZUV(cg::CGDirectDisplayID display, int32_t* width, int32_t* height,
+                                   int32_t* rowBytes) {
     FullScreenContext context(display);
     if (!context) return nullptr;
     int32_t w = 0, h = 0;
@@ -179,7 +179,9 @@ extern "C" PluginPicture ScreenshotZUV() {
 
 namespace {
 int32_t gUnusedOutput = 0;
-int32_t* Output(int32_t* p) { return p ? p : &gUnusedOutput; }
+int32_t* Output(int32_t* p) {
+    return p ? p : &gUnusedOutput;
+}
 }  // namespace
 
 extern "C" PluginString ScreenshotStringDisplayZUV(int32_t* Width, int32_t* Height,

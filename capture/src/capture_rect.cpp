@@ -23,7 +23,9 @@ int32_t TruncToInt32(double v) {
     return static_cast<int32_t>(v);
 }
 
-int16_t ToQDShort(int64_t v) { return static_cast<int16_t>(static_cast<uint16_t>(v & 0xFFFF)); }
+int16_t ToQDShort(int64_t v) {
+    return static_cast<int16_t>(static_cast<uint16_t>(v & 0xFFFF));
+}
 
 qd::Rect QDRect(int64_t top, int64_t left, int64_t bottom, int64_t right) {
     qd::Rect r{};
@@ -51,9 +53,9 @@ PluginPicture CoreGraphicsRect(int32_t left, int32_t top, int32_t width, int32_t
     if (int64_t{width} > 32767 || int64_t{height} > 32767) return nullptr;
     cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
     if (space == nullptr) return nullptr;
-    cg::CGContextRef context = cg::CGBitmapContextCreate(
-        nullptr, static_cast<size_t>(width), static_cast<size_t>(height), 8,
-        4 * static_cast<size_t>(width), space, 6);
+    cg::CGContextRef context =
+        cg::CGBitmapContextCreate(nullptr, static_cast<size_t>(width), static_cast<size_t>(height),
+                                  8, 4 * static_cast<size_t>(width), space, 6);
     if (context == nullptr) {
         cg::CGColorSpaceRelease(space);
         return nullptr;
@@ -67,14 +69,13 @@ PluginPicture CoreGraphicsRect(int32_t left, int32_t top, int32_t width, int32_t
         const cg::CGRect r = cg::CGRectIntersection(b, wanted);
         if (cg::CGRectIsNull(r)) continue;
         cg::CGImageRef image = cg::CGDisplayCreateImageForRect(
-            ids[i], cg::CGRectMake(r.origin.x - b.origin.x, r.origin.y - b.origin.y,
-                                   r.size.width, r.size.height));
+            ids[i], cg::CGRectMake(r.origin.x - b.origin.x, r.origin.y - b.origin.y, r.size.width,
+                                   r.size.height));
         if (image == nullptr) continue;
         const double iw = static_cast<double>(cg::CGImageGetWidth(image));
         const double ih = static_cast<double>(cg::CGImageGetHeight(image));
         cg::CGContextDrawImage(
-            context, cg::CGRectMake(r.origin.x - left, h - (r.origin.y - top) - ih, iw, ih),
-            image);
+            context, cg::CGRectMake(r.origin.x - left, h - (r.origin.y - top) - ih, iw, ih), image);
         cg::CGImageRelease(image);
     }
     PluginPicture picture = nullptr;
@@ -170,8 +171,7 @@ PluginPicture QuickDrawCopy(int32_t left, int32_t top, int32_t width, int32_t he
                             int32_t destwidth, int32_t destheight, DestinationFn destination) {
     QuickDraw& q = QD();
     qd::Rect offscreen = QDRect(0, 0, destheight, destwidth);
-    const qd::Rect desktop =
-        QDRect(top, left, int64_t{top} + height, int64_t{left} + width);
+    const qd::Rect desktop = QDRect(top, left, int64_t{top} + height, int64_t{left} + width);
     auto getDeviceList = q.GetDeviceList();
     qd::GDHandle device = getDeviceList ? getDeviceList() : nullptr;
     auto newGWorld = q.NewGWorld();
@@ -205,8 +205,8 @@ PluginPicture QuickDrawCopy(int32_t left, int32_t top, int32_t width, int32_t he
         auto portBits = q.GetPortBitMapForCopyBits();
         if (copyBits == nullptr || portBits == nullptr) continue;
         const qd::Rect to = destination(s, left, top, width, height, destwidth, destheight);
-        copyBits(DeviceBitMap(device), portBits(reinterpret_cast<qd::CGrafPtr>(world)), &s, &to,
-                 0, nullptr);
+        copyBits(DeviceBitMap(device), portBits(reinterpret_cast<qd::CGrafPtr>(world)), &s, &to, 0,
+                 nullptr);
     }
     if (saved != nullptr) {
         if (auto setPort = q.SetPort()) setPort(saved);

@@ -50,10 +50,10 @@ struct DrawnImage {
         if (pixels == nullptr) return false;
         context = cg::CGBitmapContextCreate(pixels, width, height, 8, 4 * width, space, alphaInfo);
         if (context == nullptr) return false;
-        cg::CGContextDrawImage(context,
-                               cg::CGRectMake(0, 0, static_cast<cg::CGFloat>(width),
-                                              static_cast<cg::CGFloat>(height)),
-                               image);
+        cg::CGContextDrawImage(
+            context,
+            cg::CGRectMake(0, 0, static_cast<cg::CGFloat>(width), static_cast<cg::CGFloat>(height)),
+            image);
         return true;
     }
 
@@ -130,10 +130,10 @@ void ApplyMask(PluginPicture picture, PluginPicture maskPicture, int32_t w, int3
     PluginPicture target = REALGetPictureMask(picture, true);
     if (target == nullptr) return;
     PluginGraphics graphics = REALGetPictureGraphics(target);
-    auto drawPicture =
-        graphics ? FunctionFromAddress<PluginGraphicsDrawPictureFn>(REALLoadObjectMethod(
-                       reinterpret_cast<PluginObject>(graphics), kDrawPicture))
-                 : nullptr;
+    auto drawPicture = graphics
+                           ? FunctionFromAddress<PluginGraphicsDrawPictureFn>(REALLoadObjectMethod(
+                                 reinterpret_cast<PluginObject>(graphics), kDrawPicture))
+                           : nullptr;
     if (drawPicture != nullptr) {
         drawPicture(graphics, maskPicture, 0, 0, w, h, 0, 0, w, h);
     } else {

@@ -2,9 +2,9 @@
 // turned into new 32-bit host pictures with one reference for the caller.
 #pragma once
 
-#include "plugin_sdk.h"
 #include "platform/os/cg.h"
 #include "platform/os/qd.h"
+#include "plugin_sdk.h"
 
 namespace zuvshot {
 

@@ -129,8 +129,8 @@ void RaiseException(const char* className, const char* message, uint32_t encodin
     if (message != nullptr) {
         const bool wasRaising = gRaising;
         gRaising = true;
-        text = REALBuildUnicodeString(message, static_cast<int64_t>(std::strlen(message)),
-                                      encoding);
+        text =
+            REALBuildUnicodeString(message, static_cast<int64_t>(std::strlen(message)), encoding);
         gRaising = wasRaising;
     }
     PluginObject exception = REALnewInstance(className);

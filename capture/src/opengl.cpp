@@ -12,7 +12,8 @@ FullScreenContext::FullScreenContext(cg::CGDirectDisplayID display) {
     const cg::CGOpenGLDisplayMask mask = cg::CGDisplayIDToOpenGLDisplayMask(display);
     const gl::CGLPixelFormatAttribute attributes[] = {
         gl::kCGLPFAFullScreen, gl::kCGLPFADisplayMask,
-        static_cast<gl::CGLPixelFormatAttribute>(mask), static_cast<gl::CGLPixelFormatAttribute>(0)};
+        static_cast<gl::CGLPixelFormatAttribute>(mask),
+        static_cast<gl::CGLPixelFormatAttribute>(0)};
     gl::CGLPixelFormatObj format = nullptr;
     gl::GLint count = 0;
     gl::CGLChoosePixelFormat(attributes, &format, &count);

@@ -11,7 +11,7 @@ namespace zuvshot {
 // A full-screen context of the display, current on this thread and reading
 // its front buffer; destroyed with the object.
 class FullScreenContext {
-public:
+  public:
     explicit FullScreenContext(platform::cg::CGDirectDisplayID display);
     ~FullScreenContext() { Destroy(); }
     FullScreenContext(const FullScreenContext&) = delete;
@@ -25,7 +25,7 @@ public:
     void Viewport(int32_t* width, int32_t* height);
     void Destroy();
 
-private:
+  private:
     platform::gl::CGLContextObj context_ = nullptr;
 };
 

@@ -128,7 +128,7 @@ inline decltype(auto) WithLayout(int32_t format, Fn&& fn) {
 }
 
 class PictureEditor {
-public:
+  public:
     PictureEditor() = default;
     PictureEditor(const PictureEditor&) = delete;
     PictureEditor& operator=(const PictureEditor&) = delete;
@@ -138,11 +138,13 @@ public:
     bool GetPictureEditor(PluginPicture picture);
 
     void SetPixel(uint8_t red, uint8_t green, uint8_t blue) {
-        Store(WithLayout(format, [&](auto l) { return PackPixel<decltype(l)::value>(red, green, blue); }));
+        Store(WithLayout(format,
+                         [&](auto l) { return PackPixel<decltype(l)::value>(red, green, blue); }));
     }
     void SetPixelAlpha(uint8_t alpha, uint8_t red, uint8_t green, uint8_t blue) {
-        Store(WithLayout(format,
-                         [&](auto l) { return PackPixelAlpha<decltype(l)::value>(alpha, red, green, blue); }));
+        Store(WithLayout(format, [&](auto l) {
+            return PackPixelAlpha<decltype(l)::value>(alpha, red, green, blue);
+        }));
     }
     // Past the last row the cursor wraps to row 0 while y keeps counting.
     void NextRow() {
@@ -176,10 +178,10 @@ public:
     bool HasAlpha() const { return hasAlpha; }
     PluginPicture Picture() const { return picture; }
 
-protected:
+  protected:
     void Release();
 
-private:
+  private:
     void Store(uint32_t word) {
         std::memcpy(cursor, &word, 4);
         cursor += 4;
@@ -207,7 +209,7 @@ private:
 };
 
 class PictureWriter final : public PictureEditor {
-public:
+  public:
     PictureWriter() = default;
     ~PictureWriter() override { Release(); }
 };

@@ -10,7 +10,7 @@
 namespace zuvshot {
 namespace {
 
-constexpr uintptr_t kFlagNeedsNewHost = 0x40000;  // becomes 0x4 on hosts from 2010.029 on
+constexpr uintptr_t kFlagNeedsNewHost = 0x40000;   // becomes 0x4 on hosts from 2010.029 on
 constexpr uintptr_t kFlagNeedsNewHost2 = 0x80000;  // becomes 0x8 likewise
 constexpr uintptr_t kFlagModuleMember = 0x10;
 constexpr size_t kMethodCount = 7;
@@ -21,7 +21,9 @@ uintptr_t Entry(Fn fn) {
     return reinterpret_cast<uintptr_t>(fn);
 }
 
-uintptr_t Text(const char* text) { return reinterpret_cast<uintptr_t>(text); }
+uintptr_t Text(const char* text) {
+    return reinterpret_cast<uintptr_t>(text);
+}
 
 int32_t ControlVersionFor(double v) {
     if (v >= 2013.04) return 13;

@@ -11,7 +11,8 @@ cf::CFBundleRef ApplicationServicesFramework = nullptr;
 
 cf::CFBundleRef LoadFrameworkBundle(const char* name) {
     cf::FSRef folder{};
-    if (cf::FSFindFolder(cf::kOnSystemDisk, cf::kFrameworksFolderType, true, &folder) != 0) return nullptr;
+    if (cf::FSFindFolder(cf::kOnSystemDisk, cf::kFrameworksFolderType, true, &folder) != 0)
+        return nullptr;
     cf::CFURLRef folderURL = cf::CFURLCreateFromFSRef(cf::kCFAllocatorDefault, &folder);
     if (folderURL == nullptr) return nullptr;
     cf::CFURLRef bundleURL = cf::CFURLCreateCopyAppendingPathComponent(
@@ -36,11 +37,17 @@ cf::CFBundleRef ApplicationServices() {
     return ApplicationServicesFramework;
 }
 
-qd::Rect DeviceBounds(qd::GDHandle device) { return (**(**device).gdPMap).bounds; }
+qd::Rect DeviceBounds(qd::GDHandle device) {
+    return (**(**device).gdPMap).bounds;
+}
 
-int16_t DevicePixelSize(qd::GDHandle device) { return (**(**device).gdPMap).pixelSize; }
+int16_t DevicePixelSize(qd::GDHandle device) {
+    return (**(**device).gdPMap).pixelSize;
+}
 
-const qd::BitMap* DeviceBitMap(qd::GDHandle device) { return *(**device).gdPMap; }
+const qd::BitMap* DeviceBitMap(qd::GDHandle device) {
+    return *(**device).gdPMap;
+}
 
 QuickDraw& QD() {
     static QuickDraw functions;

@@ -22,7 +22,10 @@ struct QuickDrawFunction {
 };
 
 struct QuickDraw {
-#define ZUVSHOT_QD(name) QuickDrawFunction<decltype(&platform::qd::name)> name{#name}
+#define ZUVSHOT_QD(name)                                    \
+    QuickDrawFunction<decltype(&platform::qd::name)> name { \
+#name                                               \
+    }
     ZUVSHOT_QD(GetQDGlobalsBlack);
     ZUVSHOT_QD(FillRect);
     ZUVSHOT_QD(ForeColor);
@@ -54,8 +57,8 @@ template <typename Fn>
 Fn QuickDrawFunction<Fn>::operator()() {
     if (fn == nullptr) {
         if (auto bundle = ApplicationServices()) {
-            fn = FunctionFromAddress<Fn>(platform::cf::CFBundleGetFunctionPointerForName(
-                bundle, platform::cf::CFSTR(name)));
+            fn = FunctionFromAddress<Fn>(
+                platform::cf::CFBundleGetFunctionPointerForName(bundle, platform::cf::CFSTR(name)));
         }
     }
     return fn;

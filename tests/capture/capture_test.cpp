@@ -14,7 +14,7 @@ namespace {
 using platform::os::LiveObjectCount;
 
 class CaptureTest : public HostTest {
-protected:
+  protected:
     void SetUp() override {
         // Two displays side by side, one pixel per point, and a third of two
         // pixels per point below them.

@@ -1,11 +1,12 @@
 // Conversions of CoreGraphics images and QuickDraw offscreen worlds into host
 // pictures, run against the library's code linked into the test.
+#include "conversion.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "conversion.h"
 #include "platform/os/objects.h"
 #include "recording_host.h"
 
@@ -19,7 +20,7 @@ namespace qd = platform::qd;
 using platform::os::LiveObjectCount;
 
 class ConversionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         host.version = 2013.04;
         host.LoadLinked(&REALPluginMain);
@@ -58,8 +59,8 @@ TEST_P(AlphaChoiceTest, PicksTheConverterByAlphaInfo) {
     const AlphaCase c = GetParam();
     const std::vector<uint8_t> bytes(8, 0x80);
     cg::CGColorSpaceRef space = c.alphaInfo == 7 ? nullptr : cg::CGColorSpaceCreateDeviceRGB();
-    cg::CGImageRef image = cg::CGImageCreate(8 * 8 / c.bitsPerPixel, 1, 8, c.bitsPerPixel, 8,
-                                             space, c.alphaInfo, bytes.data());
+    cg::CGImageRef image = cg::CGImageCreate(8 * 8 / c.bitsPerPixel, 1, 8, c.bitsPerPixel, 8, space,
+                                             c.alphaInfo, bytes.data());
     if (space) cg::CGColorSpaceRelease(space);
     ASSERT_NE(image, nullptr);
     PluginPicture p = zuvshot::GetCGImagePicture(image);
@@ -103,11 +104,10 @@ TEST_P(PremultipliedTest, UnpremultipliesAndMakesTheMask) {
     host.Unlock(p);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pixels, PremultipliedTest,
-    ::testing::Values(PremultipliedCase{{0, 0, 0, 0}, {0, 0, 0}, 255},
-                      PremultipliedCase{{64, 0, 0, 128}, {127, 0, 0}, 127},
-                      PremultipliedCase{{10, 20, 30, 255}, {10, 20, 30}, 0}));
+INSTANTIATE_TEST_SUITE_P(Pixels, PremultipliedTest,
+                         ::testing::Values(PremultipliedCase{{0, 0, 0, 0}, {0, 0, 0}, 255},
+                                           PremultipliedCase{{64, 0, 0, 128}, {127, 0, 0}, 127},
+                                           PremultipliedCase{{10, 20, 30, 255}, {10, 20, 30}, 0}));
 
 TEST_F(ConversionTest, MaskStaysAsCreatedWithoutDrawPicture) {
     host.graphicsDrawPicture = false;
@@ -184,8 +184,7 @@ TEST_F(ConversionTest, NilImageGivesNil) {
 
 // An offscreen world of `depth` with its rows filled from `row` (one row
 // repeated), made through the platform directly.
-qd::GWorldPtr World(int16_t depth, int16_t width, int16_t height,
-                    const std::vector<uint8_t>& row) {
+qd::GWorldPtr World(int16_t depth, int16_t width, int16_t height, const std::vector<uint8_t>& row) {
     qd::GWorldPtr world = nullptr;
     const qd::Rect bounds{0, 0, height, width};
     if (qd::NewGWorld(&world, depth, &bounds, nullptr, nullptr, 0) != 0) return nullptr;

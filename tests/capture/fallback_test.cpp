@@ -16,7 +16,7 @@ using platform::os::LiveObjectCount;
 using platform::os::ObjectKind;
 
 class FallbackTest : public HostTest {
-protected:
+  protected:
     void Start(bool all32bit) {
         // Two displays side by side; a display of 16 bits per pixel makes the
         // OpenGL path give way to QuickDraw.

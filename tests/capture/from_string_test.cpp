@@ -54,8 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FromStringCase{"INT_MIN sizes", INT_MIN, INT_MIN, INT_MIN, 16, false},
                       FromStringCase{"INT_MAX sizes", INT_MAX, INT_MAX, INT_MAX, 16, false},
                       FromStringCase{"4 x width overflows", 0x40000000, 1, INT_MAX, 16, false},
-                      FromStringCase{"rows x height overflows", 1, 0x10000, 0x10000, 16,
-                                     false}));
+                      FromStringCase{"rows x height overflows", 1, 0x10000, 0x10000, 16, false}));
 
 TEST_F(HostTest, NewHostsMeasureTheStringWithLenB) {
     host.version = 2016.0;

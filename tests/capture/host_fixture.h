@@ -9,7 +9,9 @@
 
 namespace rechost {
 
-inline const char* LibraryPath() { return ZUVSHOT_PATH; }
+inline const char* LibraryPath() {
+    return ZUVSHOT_PATH;
+}
 
 inline const std::string kModule = "ScreenshotZUVGlobalsZUV.";
 inline const std::string kDisplayDecl = "ScreenshotDisplayZUV(index as integer) as picture";
@@ -57,7 +59,7 @@ inline Functions FunctionsOf(const RecordingHost& host) {
 }
 
 class HostTest : public ::testing::Test {
-protected:
+  protected:
     // Configure `host` first, then call Load.
     void Load() {
         host.Load(LibraryPath());

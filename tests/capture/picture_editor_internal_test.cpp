@@ -11,7 +11,7 @@ namespace rechost {
 namespace {
 
 class EditorTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         host.LoadLinked(&REALPluginMain);
         a = host.NewPicture(2, 2);

@@ -13,7 +13,7 @@ const std::string kTwoByTwo = std::string("\x0A\x14\x1E\x28\x01\x02\x03\x04", 8)
                               std::string("\x10\x20\x30\x40\x11\x21\x31\x41", 8);
 
 class PictureEditorTest : public HostTest {
-protected:
+  protected:
     PluginPicture Build() {
         PluginString s = host.NewString(kTwoByTwo);
         host.calls.clear();
@@ -36,9 +36,11 @@ TEST_F(PictureEditorTest, SuccessfulRenderLeavesOneReferenceForTheCaller) {
     PluginPicture p = Build();
     ASSERT_NE(p, nullptr);
     const std::vector<std::string> expected = {
-        "REALGetPropValueBool",   "REALLockPictureDescription/8", "REALLockObject",
-        "REALUnlockObject",       "REALLockObject",               "REALPictureClearCache",
-        "unlockPictureDescription", "REALPictureClearCache",      "REALUnlockObject"};
+        "REALGetPropValueBool",     "REALLockPictureDescription/8",
+        "REALLockObject",           "REALUnlockObject",
+        "REALLockObject",           "REALPictureClearCache",
+        "unlockPictureDescription", "REALPictureClearCache",
+        "REALUnlockObject"};
     EXPECT_EQ(CallsAbout(p), expected);
     Release(p);
 }
@@ -83,18 +85,17 @@ const std::vector<uint8_t> kRGBX = {30, 20, 10, 255};
 const std::vector<uint8_t> kXRGB = {255, 30, 20, 10};
 const std::vector<uint8_t> kBGRX = {10, 20, 30, 0};
 
-INSTANTIATE_TEST_SUITE_P(
-    Codes, FormatTest,
-    ::testing::Values(FormatCase{HostKind::Desktop, 1, false, kRGBX},
-                      FormatCase{HostKind::Desktop, 2, false, kXRGB},
-                      FormatCase{HostKind::Desktop, 3, false, kRGBX},
-                      FormatCase{HostKind::Desktop, 4, false, kXRGB},
-                      FormatCase{HostKind::Desktop, 5, false, kRGBX},
-                      FormatCase{HostKind::Desktop, 6, false, kXRGB},
-                      FormatCase{HostKind::Desktop, 1, true, kRGBX},
-                      FormatCase{HostKind::Desktop, 2, true, kXRGB},
-                      FormatCase{HostKind::Console, 6, true, kBGRX},
-                      FormatCase{HostKind::Web, 1, false, kBGRX}));
+INSTANTIATE_TEST_SUITE_P(Codes, FormatTest,
+                         ::testing::Values(FormatCase{HostKind::Desktop, 1, false, kRGBX},
+                                           FormatCase{HostKind::Desktop, 2, false, kXRGB},
+                                           FormatCase{HostKind::Desktop, 3, false, kRGBX},
+                                           FormatCase{HostKind::Desktop, 4, false, kXRGB},
+                                           FormatCase{HostKind::Desktop, 5, false, kRGBX},
+                                           FormatCase{HostKind::Desktop, 6, false, kXRGB},
+                                           FormatCase{HostKind::Desktop, 1, true, kRGBX},
+                                           FormatCase{HostKind::Desktop, 2, true, kXRGB},
+                                           FormatCase{HostKind::Console, 6, true, kBGRX},
+                                           FormatCase{HostKind::Web, 1, false, kBGRX}));
 
 struct RefusalCase {
     const char* what;
@@ -117,15 +118,14 @@ TEST_P(RefusalTest, RefusedAttachUnlocksAndLeavesNothing) {
     EXPECT_EQ(host.CallCount("REALPictureClearCache"), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Refusals, RefusalTest,
-    ::testing::Values(RefusalCase{"alpha info 3 with alpha", 3, true, 32},
-                      RefusalCase{"alpha info 4 with alpha", 4, true, 32},
-                      RefusalCase{"alpha info 5 with alpha", 5, true, 32},
-                      RefusalCase{"alpha info 6 with alpha", 6, true, 32},
-                      RefusalCase{"alpha info 0", 0, false, 32},
-                      RefusalCase{"alpha info 7", 7, false, 32},
-                      RefusalCase{"64 bits per pixel", 6, false, 64}));
+INSTANTIATE_TEST_SUITE_P(Refusals, RefusalTest,
+                         ::testing::Values(RefusalCase{"alpha info 3 with alpha", 3, true, 32},
+                                           RefusalCase{"alpha info 4 with alpha", 4, true, 32},
+                                           RefusalCase{"alpha info 5 with alpha", 5, true, 32},
+                                           RefusalCase{"alpha info 6 with alpha", 6, true, 32},
+                                           RefusalCase{"alpha info 0", 0, false, 32},
+                                           RefusalCase{"alpha info 7", 7, false, 32},
+                                           RefusalCase{"64 bits per pixel", 6, false, 64}));
 
 TEST_F(PictureEditorTest, RefusedLockOnOldHostIsUnlockedAllTheSame) {
     for (double version : {2011.99, 2012.0}) {

@@ -45,8 +45,7 @@ struct HostString final : HostObject {
         std::memcpy(legacy + kLegacyStringLengthOffset, &len, sizeof len);
     }
     std::string Text() const {
-        return buffer.empty() ? std::string()
-                              : std::string(buffer.begin() + 1, buffer.end() - 1);
+        return buffer.empty() ? std::string() : std::string(buffer.begin() + 1, buffer.end() - 1);
     }
 };
 
@@ -143,8 +142,7 @@ struct Callbacks {
     }
     static void ClearCache(PluginPicture p) { H().Record("REALPictureClearCache", p); }
     static bool LockDescription(PluginPicture p, PluginPictureDescription* d, uint32_t type) {
-        H().Record(type == 8 ? "REALLockPictureDescription/8" : "REALLockPictureDescription/10",
-                   p);
+        H().Record(type == 8 ? "REALLockPictureDescription/8" : "REALLockPictureDescription/10", p);
         HostPicture* pic = H().FindPicture(p);
         if (pic == nullptr || H().refuseLocks || pic->pixels.empty()) return false;
         if (type == kPictureDescriptionBitmapContext && !pic->console) {
@@ -190,9 +188,8 @@ struct Callbacks {
             pic->console = H().kind != HostKind::Desktop;
             return static_cast<PluginObject>(H().Adopt(std::move(pic)));
         }
-        static const std::set<std::string> known = {
-            "RuntimeException", "OutOfMemoryException", "OutOfBoundsException",
-            "IllegalCastException"};
+        static const std::set<std::string> known = {"RuntimeException", "OutOfMemoryException",
+                                                    "OutOfBoundsException", "IllegalCastException"};
         if (!known.count(n)) return nullptr;
         auto instance = std::make_unique<HostInstance>();
         instance->className = n;
@@ -203,8 +200,8 @@ struct Callbacks {
         auto* pic = H().FindPicture(o);
         if (pic) H().InitPicture(pic, w, h);
     }
-    static void DrawPicture(PluginGraphics g, PluginPicture image, int32_t x, int32_t y,
-                            int32_t w, int32_t h, int32_t, int32_t, int32_t, int32_t) {
+    static void DrawPicture(PluginGraphics g, PluginPicture image, int32_t x, int32_t y, int32_t w,
+                            int32_t h, int32_t, int32_t, int32_t, int32_t) {
         H().Record("Graphics.DrawPicture", g);
         auto* graphics = static_cast<HostGraphics*>(H().Find(g));
         auto* from = H().FindPicture(image);
@@ -342,8 +339,8 @@ struct Callbacks {
     static std::string Utf16ToUtf8(const std::string& in) {
         std::string out;
         for (size_t i = 0; i + 1 < in.size(); i += 2) {
-            uint32_t u = static_cast<unsigned char>(in[i]) |
-                         (static_cast<unsigned char>(in[i + 1]) << 8);
+            uint32_t u =
+                static_cast<unsigned char>(in[i]) | (static_cast<unsigned char>(in[i + 1]) << 8);
             if (u >= 0xD800 && u < 0xDC00 && i + 3 < in.size()) {
                 uint32_t lo = static_cast<unsigned char>(in[i + 2]) |
                               (static_cast<unsigned char>(in[i + 3]) << 8);
@@ -409,7 +406,9 @@ struct Callbacks {
     }
 };
 
-RecordingHost::RecordingHost() { current = this; }
+RecordingHost::RecordingHost() {
+    current = this;
+}
 
 RecordingHost::~RecordingHost() {
     // The library stays loaded: like any plug-in it keeps what it loaded for
@@ -422,10 +421,10 @@ RecordingHost::~RecordingHost() {
 void RecordingHost::Load(const std::string& path) {
     // A copy under a new name is a new library to the loader, so every static
     // of the library starts from its load value.
-    libraryCopy_ = (std::filesystem::temp_directory_path() /
-                    ("zuvshot-test-" + std::to_string(getpid()) + "-" +
-                     std::to_string(gCopyCounter++) + ".so"))
-                       .string();
+    libraryCopy_ =
+        (std::filesystem::temp_directory_path() / ("zuvshot-test-" + std::to_string(getpid()) +
+                                                   "-" + std::to_string(gCopyCounter++) + ".so"))
+            .string();
     std::filesystem::copy_file(path, libraryCopy_,
                                std::filesystem::copy_options::overwrite_existing);
     library_ = dlopen(libraryCopy_.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -569,8 +568,8 @@ void RecordingHost::InitPicture(HostPicture* pic, int32_t w, int32_t h) {
     } else {
         cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
         pic->context = cg::CGBitmapContextCreate(
-            pic->pixels.data(), static_cast<size_t>(w), static_cast<size_t>(h),
-            bitsPerPixel / 4, bitsPerPixel / 8 * static_cast<size_t>(w), space, alphaInfo);
+            pic->pixels.data(), static_cast<size_t>(w), static_cast<size_t>(h), bitsPerPixel / 4,
+            bitsPerPixel / 8 * static_cast<size_t>(w), space, alphaInfo);
         cg::CGColorSpaceRelease(space);
     }
 }

@@ -45,7 +45,7 @@ struct RegisteredModule {
 };
 
 class RecordingHost {
-public:
+  public:
     RecordingHost();
     ~RecordingHost();
     RecordingHost(const RecordingHost&) = delete;
@@ -54,18 +54,19 @@ public:
     // --- configuration, before Load ---
     std::optional<double> version = 2013.04;
     HostKind kind = HostKind::Desktop;
-    uint32_t alphaInfo = 6;         // of a desktop picture's bitmap context
-    size_t bitsPerPixel = 32;       // of a desktop picture's bitmap context
-    bool hasAlphaChannel = false;   // the "HasAlphaChannel" property
+    uint32_t alphaInfo = 6;        // of a desktop picture's bitmap context
+    size_t bitsPerPixel = 32;      // of a desktop picture's bitmap context
+    bool hasAlphaChannel = false;  // the "HasAlphaChannel" property
     bool refuseLocks = false;
     int32_t rowBufferFirstWord = 0;  // of a console picture's row-buffer record
     int32_t rowBufferValidWord = 1;
-    bool rowBufferHasRows = true;       // REALLockPictureDescription answers false
+    bool rowBufferHasRows = true;     // REALLockPictureDescription answers false
     bool graphicsDrawPicture = true;  // a mask's Graphics has DrawPicture
-    Rgb newPictureFill{1, 2, 3};    // what a new picture holds
+    Rgb newPictureFill{1, 2, 3};      // what a new picture holds
     int failNewPictures = 0;
-    bool fillNewPictures = true;    // false: new pictures hold zeros (cheaper)
-    bool keepShells = true;         // false: objects are deleted at their last release        // so many "newPicture" calls give nil first
+    bool fillNewPictures = true;  // false: new pictures hold zeros (cheaper)
+    bool keepShells = true;  // false: objects are deleted at their last release        // so many
+                             // "newPicture" calls give nil first
     std::set<std::string> withheld;  // callbacks the resolver does not give
 
     // Loads a fresh copy of the library at `path` (its statics start anew) and
@@ -130,7 +131,7 @@ public:
 
     static RecordingHost* current;
 
-private:
+  private:
     friend struct Callbacks;
     HostObject* Find(const void* handle) const;
     HostPicture* FindPicture(const void* handle) const;

@@ -23,9 +23,9 @@ TEST_P(RegistrationTest, RegistersByHostVersion) {
     host.Load(LibraryPath());
 
     ASSERT_EQ(host.pluginVersions, std::vector<int32_t>{c.controlVersion});
-    const std::vector<std::string> decls = {kDisplayDecl,       kScreenshotDecl, kRectDecl,
-                                            kRectDestDecl,      kStringDisplayDecl,
-                                            kStringDecl,        kFromStringDecl};
+    const std::vector<std::string> decls = {kDisplayDecl,   kScreenshotDecl,    kRectDecl,
+                                            kRectDestDecl,  kStringDisplayDecl, kStringDecl,
+                                            kFromStringDecl};
     if (c.module) {
         EXPECT_TRUE(host.methods.empty());
         ASSERT_EQ(host.modules.size(), 1u);

@@ -5,8 +5,8 @@
 #include <stdexcept>
 #include <typeinfo>
 
-#include "recording_host.h"
 #include "host_strings.h"
+#include "recording_host.h"
 
 extern "C" void REALPluginMain(PluginResolver resolver);
 
@@ -16,7 +16,7 @@ namespace {
 using zuvshot::REALBuildUnicodeString;
 
 class StringTest : public ::testing::Test {
-protected:
+  protected:
     void Start(double version) {
         host.version = version;
         host.LoadLinked(&REALPluginMain);
