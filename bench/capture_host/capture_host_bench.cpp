@@ -19,6 +19,7 @@
 #include "fw/host/plugins.h"
 #include "fw/ui/picture.h"
 #include "platform/screen.h"
+#include "platform/virtual.h"
 #include "platform/x11.h"
 #include "plugin_sdk.h"
 #include "support/xvfb_server.h"
@@ -35,38 +36,15 @@ ScreenshotRectFn g_rect = nullptr;
 ScreenshotDisplayFn g_display = nullptr;
 std::map<std::string, int64_t> g_leaks;  // benchmark name -> pictures left behind
 
-// A 1920 x 1080 display with a fixed pattern, B, G, R, X.
-class PatternScreen : public platform::Screen {
-  public:
-    PatternScreen() : pixels_(size_t(kW) * kH * 4) {
-        for (size_t i = 0; i < pixels_.size(); ++i) pixels_[i] = uint8_t(i * 7);
-    }
-    std::vector<platform::DisplayInfo> Displays() override {
-        platform::DisplayInfo d;
-        d.id = 1;
-        d.bounds = {0, 0, kW, kH};
-        d.isMain = true;
-        return {d};
-    }
-    bool Read(uint32_t id, platform::Rect r, platform::PixelView* out,
-              platform::Rect* covered) override {
-        *out = {};
-        const int32_t x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
-        const int64_t x1 = std::min<int64_t>(int64_t(r.x) + r.width, kW);
-        const int64_t y1 = std::min<int64_t>(int64_t(r.y) + r.height, kH);
-        if (id != 1 || x1 <= x0 || y1 <= y0) return false;
-        out->data = pixels_.data() + (size_t(y0) * kW + size_t(x0)) * 4;
-        out->stride = size_t(kW) * 4;
-        out->width = int32_t(x1 - x0);
-        out->height = int32_t(y1 - y0);
-        if (covered) *covered = {x0, y0, out->width, out->height};
-        return true;
-    }
-
-  private:
-    static constexpr int32_t kW = 1920, kH = 1080;
-    std::vector<uint8_t> pixels_;
-};
+// A 1920 x 1080 virtual display with a fixed pattern.
+std::unique_ptr<platform::VirtualScreen> PatternScreen() {
+    auto screen = std::make_unique<platform::VirtualScreen>();
+    const uint32_t id = screen->AddDisplay({0, 0, 1920, 1080});
+    std::vector<uint32_t> xrgb(size_t(1920) * 1080);
+    for (size_t i = 0; i < xrgb.size(); ++i) xrgb[i] = uint32_t(i * 2654435761u) & 0xFFFFFF;
+    screen->SetPixels(id, {0, 0, 1920, 1080}, xrgb.data());
+    return screen;
+}
 
 uint32_t MainDisplay() {
     for (const platform::DisplayInfo& d : platform::CurrentScreen().Displays())
@@ -206,7 +184,7 @@ int main(int argc, char** argv) {
     RecordingReporter reporter;
     {
         testsupport::XvfbServer server("1920x1080x24");
-        if (server.ok() && platform::UseX11(server.display()) &&
+        if (server.ok() && platform::UseX11(server.display().c_str()) &&
             server.Run("xsetroot -solid '#336699'") == 0) {
             setenv("DISPLAY", server.display().c_str(), 1);
             setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -223,7 +201,7 @@ int main(int argc, char** argv) {
             ok = false;
         }
     }
-    platform::SetCurrentScreen(std::make_unique<PatternScreen>());
+    platform::SetCurrentScreen(PatternScreen());
     Register("virtual", false);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     ok = Report(reporter.times, "virtual", false) && ok;

@@ -15,59 +15,32 @@
 #include "fw/ui/picture.h"
 #include "host/resolver.h"
 #include "platform/screen.h"
-#include "plugin_sdk.h"
+#include "platform/virtual.h"
+#include "../../capture/include/plugin_sdk.h"
 
 namespace {
 
-// A desktop of displays with pixel buffers (B, G, R, X), whose pixel (x, y)
-// of display d has red 40 * (d + 1), green y, blue x.
-class FixtureScreen : public platform::Screen {
+// A virtual desktop whose n-th display (from 1) has at pixel (x, y) the
+// colour red 40 * n, green y, blue x.
+class PatternDesktop {
   public:
-    struct Display {
-        platform::DisplayInfo info;
-        std::vector<uint8_t> pixels;
-    };
+    explicit PatternDesktop(platform::VirtualScreen* screen) : screen_(screen) {}
     void Add(platform::Rect bounds, int32_t pixelsPerPoint = 1) {
-        Display d;
-        d.info.id = uint32_t(displays_.size() + 1);
-        d.info.bounds = bounds;
-        d.info.pixelsPerPoint = pixelsPerPoint;
-        d.info.isMain = displays_.empty();
-        const int32_t w = d.info.PixelWidth(), h = d.info.PixelHeight();
-        d.pixels.resize(size_t(w) * size_t(h) * 4);
-        for (int32_t y = 0; y < h; ++y) {
-            for (int32_t x = 0; x < w; ++x) {
-                uint8_t* p = &d.pixels[(size_t(y) * size_t(w) + size_t(x)) * 4];
-                p[0] = uint8_t(x), p[1] = uint8_t(y), p[2] = uint8_t(40 * d.info.id), p[3] = 0;
-            }
-        }
-        displays_.push_back(std::move(d));
-    }
-    std::vector<platform::DisplayInfo> Displays() override {
-        std::vector<platform::DisplayInfo> out;
-        for (const Display& d : displays_) out.push_back(d.info);
-        return out;
-    }
-    bool Read(uint32_t id, platform::Rect r, platform::PixelView* out,
-              platform::Rect* covered) override {
-        *out = {};
-        if (id == 0 || id > displays_.size()) return false;
-        const Display& d = displays_[id - 1];
-        const int64_t x0 = std::max<int64_t>(r.x, 0), y0 = std::max<int64_t>(r.y, 0);
-        const int64_t x1 = std::min<int64_t>(int64_t(r.x) + r.width, d.info.PixelWidth());
-        const int64_t y1 = std::min<int64_t>(int64_t(r.y) + r.height, d.info.PixelHeight());
-        if (x1 <= x0 || y1 <= y0) return false;
-        const size_t stride = size_t(d.info.PixelWidth()) * 4;
-        out->data = d.pixels.data() + size_t(y0) * stride + size_t(x0) * 4;
-        out->stride = stride;
-        out->width = int32_t(x1 - x0);
-        out->height = int32_t(y1 - y0);
-        if (covered) *covered = {int32_t(x0), int32_t(y0), out->width, out->height};
-        return true;
+        const uint32_t n = ++added_;
+        const uint32_t id = screen_->AddDisplay(bounds, pixelsPerPoint);
+        ASSERT_NE(id, 0u);
+        const int32_t w = bounds.width * pixelsPerPoint, h = bounds.height * pixelsPerPoint;
+        std::vector<uint32_t> xrgb(size_t(w) * size_t(h));
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                xrgb[size_t(y) * size_t(w) + size_t(x)] =
+                    (uint32_t(uint8_t(40 * n)) << 16) | (uint32_t(uint8_t(y)) << 8) | uint8_t(x);
+        ASSERT_TRUE(screen_->SetPixels(id, {0, 0, w, h}, xrgb.data()));
     }
 
   private:
-    std::vector<Display> displays_;
+    platform::VirtualScreen* screen_;
+    uint32_t added_ = 0;
 };
 
 // Red, green, blue of the fixture's pixel.
@@ -110,14 +83,14 @@ class HostCapture : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { ASSERT_TRUE(fw::RuntimeLoadPlugin("Zuvshot.dylib")); }
     void SetUp() override {
-        auto screen = std::make_unique<FixtureScreen>();
-        screen_ = screen.get();
+        auto screen = std::make_unique<platform::VirtualScreen>();
+        screen_ = std::make_unique<PatternDesktop>(screen.get());
         platform::SetCurrentScreen(std::move(screen));
         live_ = fw::Picture::LiveCount();
     }
     void TearDown() override {
         EXPECT_EQ(fw::Picture::LiveCount(), live_);
-        platform::SetCurrentScreen(std::make_unique<FixtureScreen>());
+        platform::SetCurrentScreen(std::make_unique<platform::VirtualScreen>());
     }
     // Takes the caller's reference of a result, checking that it is the only one.
     fw::Ref<fw::Picture> Take(PluginPicture p) {
@@ -131,7 +104,7 @@ class HostCapture : public ::testing::Test {
     fw::Ref<fw::Picture> Rect(int32_t l, int32_t t, int32_t w, int32_t h) {
         return Take(Entry<ScreenshotRectFn>(2)(l, t, w, h));
     }
-    FixtureScreen* screen_ = nullptr;
+    std::unique_ptr<PatternDesktop> screen_;
     int64_t live_ = 0;
 };
 

@@ -11,7 +11,7 @@
 #include "host/host_objects.h"
 #include "host/resolver.h"
 #include "platform/os/cg.h"
-#include "plugin_sdk.h"
+#include "../../capture/include/plugin_sdk.h"
 
 namespace {
 

@@ -19,38 +19,10 @@
 #include "fw/ui/picture.h"
 #include "host/resolver.h"
 #include "platform/screen.h"
-#include "plugin_sdk.h"
+#include "platform/virtual.h"
+#include "../../capture/include/plugin_sdk.h"
 
 namespace {
-
-// One display of 4 x 2 pixels, all mid grey.
-class GreyScreen : public platform::Screen {
-  public:
-    std::vector<platform::DisplayInfo> Displays() override {
-        platform::DisplayInfo d;
-        d.id = 1;
-        d.bounds = {0, 0, 4, 2};
-        d.isMain = true;
-        return {d};
-    }
-    bool Read(uint32_t id, platform::Rect r, platform::PixelView* out,
-              platform::Rect* covered) override {
-        *out = {};
-        const int32_t x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
-        const int64_t x1 = std::min<int64_t>(int64_t(r.x) + r.width, 4);
-        const int64_t y1 = std::min<int64_t>(int64_t(r.y) + r.height, 2);
-        if (id != 1 || x1 <= x0 || y1 <= y0) return false;
-        out->data = pixels_.data() + y0 * 16 + x0 * 4;
-        out->stride = 16;
-        out->width = int32_t(x1 - x0);
-        out->height = int32_t(y1 - y0);
-        if (covered) *covered = {x0, y0, out->width, out->height};
-        return true;
-    }
-
-  private:
-    std::vector<uint8_t> pixels_ = std::vector<uint8_t>(4 * 2 * 4, 0x80);
-};
 
 enum class Failure { kNone, kOutOfRange, kBadAlloc, kUnnamed };
 Failure g_failure = Failure::kNone;
@@ -95,7 +67,10 @@ class HostStringException : public ::testing::Test {
         main(&TestResolver);
     }
     void SetUp() override {
-        platform::SetCurrentScreen(std::make_unique<GreyScreen>());
+        // One display of 4 x 2 pixels, all mid grey.
+        auto screen = std::make_unique<platform::VirtualScreen>();
+        screen->Fill(screen->AddDisplay({0, 0, 4, 2}), 0x808080);
+        platform::SetCurrentScreen(std::move(screen));
         g_failure = Failure::kNone;
     }
     PluginString Capture(int32_t* w) {

@@ -10,7 +10,7 @@
 #include "fw/host/plugins.h"
 #include "fw/ui/picture.h"
 #include "platform/x11.h"
-#include "plugin_sdk.h"
+#include "../../capture/include/plugin_sdk.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ TEST(HostXvfb, RectangleCaptureReturnsThePixelsDrawnOnTheScreen) {
     unlink(tilePath);
     ASSERT_EQ(drawn, 0);
 
-    ASSERT_TRUE(platform::UseX11(server.display()));
+    ASSERT_TRUE(platform::UseX11(server.display().c_str()));
     ASSERT_TRUE(fw::RuntimeLoadPlugin("Zuvshot.dylib"));
     auto rect = reinterpret_cast<ScreenshotRectFn>(fw::RuntimeLookupPluginEntrypoint(kRect));
     ASSERT_NE(rect, nullptr);
