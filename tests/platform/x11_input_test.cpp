@@ -6,8 +6,8 @@
 #include <memory>
 #include <thread>
 
-#include "platform/x11.h"
 #include "../support/xvfb_server.h"
+#include "platform/x11.h"
 
 namespace platform::x11 {
 namespace {
@@ -23,7 +23,7 @@ bool Eventually(const std::function<bool()>& done) {
 }
 
 class X11InputTest : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { server_ = new testsupport::XvfbServer("1280x800x24"); }
     static void TearDownTestSuite() {
         delete server_;
@@ -57,7 +57,8 @@ TEST_F(X11InputTest, MousePositionFollowsAnotherClientsMoves) {
 }
 
 TEST_F(X11InputTest, MousePositionIsInPointsFromTheMainDisplaysCorner) {
-    ASSERT_EQ(server_->Run("xrandr --setmonitor '*right' 640/169x800/211+640+0 none >/dev/null"), 0);
+    ASSERT_EQ(server_->Run("xrandr --setmonitor '*right' 640/169x800/211+640+0 none >/dev/null"),
+              0);
     ASSERT_EQ(server_->Run("xrandr --setmonitor left 640/169x800/211+0+0 screen >/dev/null"), 0);
     ASSERT_EQ(server_->Run("xdotool mousemove 100 300"), 0);
     EXPECT_TRUE(Eventually([&] { return input_->MousePosition().x == -540; }));
@@ -90,6 +91,18 @@ TEST_F(X11InputTest, ModifierStateIsTheLiveStateOfEachKey) {
         ASSERT_EQ(server_->Run(std::string("xdotool keyup ") + c.key), 0);
         EXPECT_TRUE(Eventually([&] { return same(input_->ModifierState(), Modifiers{}); }));
     }
+}
+
+TEST_F(X11InputTest, UseX11MakesTheX11BackEndsCurrent) {
+    ASSERT_TRUE(UseX11(server_->display().c_str()));
+    EXPECT_EQ(CurrentScreen().Displays().size(), 1u);
+    EXPECT_GE(CurrentHotKeys().FileDescriptor(), 0);
+    ASSERT_EQ(server_->Run("xdotool mousemove 33 44"), 0);
+    EXPECT_TRUE(Eventually([] { return CurrentInput().MousePosition().x == 33; }));
+    SetCurrentScreen(nullptr);
+    SetCurrentInput(nullptr);
+    SetCurrentHotKeys(nullptr);
+    EXPECT_TRUE(CurrentScreen().Displays().empty());
 }
 
 TEST(X11InputLost, GivesTheOriginAndNoKeysOnceTheServerIsGone) {
