@@ -35,8 +35,8 @@ void BareShmRead(benchmark::State& state, Area a) {
     }
     int scr = DefaultScreen(d);
     XShmSegmentInfo shm{};
-    XImage* img = XShmCreateImage(d, DefaultVisual(d, scr), unsigned(DefaultDepth(d, scr)),
-                                  ZPixmap, nullptr, &shm, unsigned(a.w), unsigned(a.h));
+    XImage* img = XShmCreateImage(d, DefaultVisual(d, scr), unsigned(DefaultDepth(d, scr)), ZPixmap,
+                                  nullptr, &shm, unsigned(a.w), unsigned(a.h));
     shm.shmid = shmget(IPC_PRIVATE, size_t(img->bytes_per_line) * size_t(a.h), IPC_CREAT | 0600);
     shm.shmaddr = img->data = static_cast<char*>(shmat(shm.shmid, nullptr, 0));
     shm.readOnly = False;

@@ -25,17 +25,23 @@ std::unique_ptr<HotKeys>& HotKeysSlot() {
 
 }  // namespace
 
-Screen& CurrentScreen() { return *ScreenSlot(); }
+Screen& CurrentScreen() {
+    return *ScreenSlot();
+}
 void SetCurrentScreen(std::unique_ptr<Screen> screen) {
     ScreenSlot() = screen ? std::move(screen) : std::make_unique<VirtualScreen>();
 }
 
-Input& CurrentInput() { return *InputSlot(); }
+Input& CurrentInput() {
+    return *InputSlot();
+}
 void SetCurrentInput(std::unique_ptr<Input> input) {
     InputSlot() = input ? std::move(input) : std::make_unique<SimulatedInput>();
 }
 
-HotKeys& CurrentHotKeys() { return *HotKeysSlot(); }
+HotKeys& CurrentHotKeys() {
+    return *HotKeysSlot();
+}
 void SetCurrentHotKeys(std::unique_ptr<HotKeys> hotKeys) {
     HotKeysSlot() = hotKeys ? std::move(hotKeys) : std::make_unique<SimulatedHotKeys>();
 }

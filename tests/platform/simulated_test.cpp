@@ -72,7 +72,7 @@ TEST(SimulatedHotKeys, FailuresAreKeptAsLastErrorAndTheChordNeverFires) {
     EXPECT_EQ(hk.Register(0, kCmdOpt, kSig, 0), 0);
     EXPECT_EQ(hk.Register(2, kCmdOpt, kSig, 2), -9878);
     EXPECT_EQ(hk.Register(3, kCmdOpt, kSig, 3), 0);
-    EXPECT_EQ(hk.LastError(), -9878);  // a later success does not clear it
+    EXPECT_EQ(hk.LastError(), -9878);                // a later success does not clear it
     EXPECT_NE(hk.Register(0, kCmdOpt, kSig, 0), 0);  // already in force
     hk.FailRegistrations(-1);
     EXPECT_EQ(hk.Register(5, kCmdOpt, kSig, 4), -1);

@@ -109,7 +109,9 @@ struct ClipCase {
     bool ok;
     Rect covered;
 };
-void PrintTo(const ClipCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ClipCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VirtualScreenClip : public testing::TestWithParam<ClipCase> {};
 
@@ -147,8 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ClipCase{"huge", {0, 0, 32767, 32767}, true, {0, 0, 8, 6}},
                     ClipCase{"huge_from_far_left", {-32767, -32767, 32767, 32767}, false, {}},
                     ClipCase{"end_past_int_max", {INT32_MAX - 1, 0, INT32_MAX, 4}, false, {}},
-                    ClipCase{"from_int_min", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, false,
-                             {}}),
+                    ClipCase{
+                        "from_int_min", {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, false, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(VirtualScreen, UnknownDisplayAndFailingReadsGiveNothing) {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/x11.h"
 #include "../support/xvfb_server.h"
+#include "platform/x11.h"
 
 namespace platform::x11 {
 namespace {
@@ -21,7 +21,7 @@ uint32_t PixelOf(const PixelView& v, int x, int y) {
 
 // Draws straight onto the root window from a connection of the test's own.
 class Painter {
-public:
+  public:
     explicit Painter(const std::string& display) : d_(XOpenDisplay(display.c_str())) {
         if (d_) gc_ = XCreateGC(d_, DefaultRootWindow(d_), 0, nullptr);
     }
@@ -38,7 +38,7 @@ public:
         XSync(d_, False);
     }
 
-private:
+  private:
     Display* d_;
     GC gc_ = nullptr;
 };
@@ -52,7 +52,7 @@ uint32_t Expected(int x, int y) {
 }
 
 class X11ScreenTest : public testing::TestWithParam<PixelPath> {
-protected:
+  protected:
     static void SetUpTestSuite() {
         server_ = new testsupport::XvfbServer("1280x800x24");
         ASSERT_TRUE(server_->ok());
@@ -71,8 +71,10 @@ protected:
         // Two monitors side by side; the right one is primary.
         server_->Run("xrandr --delmonitor left >/dev/null 2>&1");
         server_->Run("xrandr --delmonitor right >/dev/null 2>&1");
-        ASSERT_EQ(server_->Run("xrandr --setmonitor '*right' 640/169x800/211+640+0 none >/dev/null"), 0);
-        ASSERT_EQ(server_->Run("xrandr --setmonitor left 640/169x800/211+0+0 screen >/dev/null"), 0);
+        ASSERT_EQ(
+            server_->Run("xrandr --setmonitor '*right' 640/169x800/211+640+0 none >/dev/null"), 0);
+        ASSERT_EQ(server_->Run("xrandr --setmonitor left 640/169x800/211+0+0 screen >/dev/null"),
+                  0);
         screen_ = X11Screen::Open(server_->display().c_str(), GetParam());
         ASSERT_TRUE(screen_);
     }
@@ -117,8 +119,7 @@ TEST_P(X11ScreenTest, ReadsEveryPixelOfEachMonitorAsDrawn) {
         ASSERT_GE(v.stride, 640u * 4);
         int wrong = 0;
         for (int y = 0; y < v.height; ++y)
-            for (int x = 0; x < v.width; ++x)
-                wrong += PixelOf(v, x, y) != Expected(originX + x, y);
+            for (int x = 0; x < v.width; ++x) wrong += PixelOf(v, x, y) != Expected(originX + x, y);
         EXPECT_EQ(wrong, 0) << "display at " << d.bounds.x;
     }
 }
@@ -155,8 +156,8 @@ TEST_P(X11ScreenTest, ReadsAnInnerRectangleAndClipsTheRest) {
         {{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, false, {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.r.x << "," << c.r.y << " " << c.r.width << "x"
-                                        << c.r.height);
+        SCOPED_TRACE(testing::Message()
+                     << c.r.x << "," << c.r.y << " " << c.r.width << "x" << c.r.height);
         EXPECT_EQ(screen_->Read(main, c.r, &v, &covered), c.ok);
         EXPECT_EQ(covered.width, c.covered.width);
         EXPECT_EQ(covered.height, c.covered.height);

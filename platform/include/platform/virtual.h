@@ -18,7 +18,7 @@ namespace platform {
 // Colours are 0xXXRRGGBB; a display keeps them as BGRX bytes, the layout that a
 // read hands out, so the fourth byte of a read is the XX of the colour written.
 class VirtualScreen : public Screen {
-public:
+  public:
     // Adds a display; returns its id, or 0 when the arguments make no display
     // (empty bounds, pixels per point outside 1..8, more pixels than fit in memory).
     // The display marked main becomes the main one; without any, the first added is.
@@ -44,7 +44,7 @@ public:
     std::vector<DisplayInfo> Displays() override;
     bool Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered = nullptr) override;
 
-private:
+  private:
     struct VDisplay {
         DisplayInfo info;
         std::vector<uint8_t> bgrx;
@@ -59,14 +59,14 @@ private:
 };
 
 class SimulatedInput : public Input {
-public:
+  public:
     void SetMousePosition(Point p) { mouse_ = p; }
     void SetModifiers(Modifiers m) { modifiers_ = m; }
 
     Point MousePosition() override { return mouse_; }
     Modifiers ModifierState() override { return modifiers_; }
 
-private:
+  private:
     Point mouse_;
     Modifiers modifiers_;
 };
@@ -74,7 +74,7 @@ private:
 // Presses are queued and an eventfd is signalled, so an event loop that watches
 // FileDescriptor() wakes just as it would for a real key press.
 class SimulatedHotKeys : public HotKeys {
-public:
+  public:
     struct Chord {
         uint32_t keyCode = 0;
         uint32_t modifiers = 0;
@@ -105,7 +105,7 @@ public:
     int FileDescriptor() const override { return fd_; }
     void Dispatch() override;
 
-private:
+  private:
     struct Failure {
         uint32_t keyCode;
         uint32_t modifiers;

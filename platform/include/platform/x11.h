@@ -38,7 +38,7 @@ enum class PixelPath {
 };
 
 class X11Screen : public Screen {
-public:
+  public:
     static std::unique_ptr<X11Screen> Open(const char* displayName = nullptr,
                                            PixelPath path = PixelPath::Automatic);
     ~X11Screen() override;
@@ -53,13 +53,13 @@ public:
 
     struct Impl;
 
-private:
+  private:
     explicit X11Screen(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
 
 class X11Input : public Input {
-public:
+  public:
     static std::unique_ptr<X11Input> Open(const char* displayName = nullptr);
     ~X11Input() override;
 
@@ -68,13 +68,13 @@ public:
 
     struct Impl;
 
-private:
+  private:
     explicit X11Input(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
 
 class X11HotKeys : public HotKeys {
-public:
+  public:
     static std::unique_ptr<X11HotKeys> Open(const char* displayName = nullptr);
     ~X11HotKeys() override;
 
@@ -90,7 +90,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     explicit X11HotKeys(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

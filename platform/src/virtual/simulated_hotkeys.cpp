@@ -43,7 +43,9 @@ int32_t SimulatedHotKeys::Register(uint32_t keyCode, uint32_t carbonModifiers, u
     return 0;
 }
 
-void SimulatedHotKeys::UnregisterAll() { registered_.clear(); }
+void SimulatedHotKeys::UnregisterAll() {
+    registered_.clear();
+}
 
 bool SimulatedHotKeys::Press(uint32_t keyCode, uint32_t carbonModifiers) {
     for (const Chord& c : registered_) {

@@ -56,7 +56,9 @@ bool VirtualScreen::RemoveDisplay(uint32_t id) {
     return true;
 }
 
-void VirtualScreen::RemoveAll() { displays_.clear(); }
+void VirtualScreen::RemoveAll() {
+    displays_.clear();
+}
 
 VirtualScreen::VDisplay* VirtualScreen::Find(uint32_t id) {
     for (VDisplay& d : displays_)
@@ -109,8 +111,7 @@ bool VirtualScreen::SetPixels(uint32_t id, Rect r, const uint32_t* xrgb) {
 
 uint32_t VirtualScreen::PixelAt(uint32_t id, int32_t x, int32_t y) const {
     const VDisplay* d = Find(id);
-    if (!d || x < 0 || y < 0 || x >= d->info.PixelWidth() || y >= d->info.PixelHeight())
-        return 0;
+    if (!d || x < 0 || y < 0 || x >= d->info.PixelWidth() || y >= d->info.PixelHeight()) return 0;
     const uint8_t* p = &d->bgrx[(size_t(y) * size_t(d->info.PixelWidth()) + size_t(x)) * 4];
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }

@@ -44,7 +44,9 @@ int OnIOError(Display* d) {
     return previousIOError ? previousIOError(d) : 0;
 }
 
-void OnExit(Display*, void* data) { static_cast<Connection*>(data)->MarkLost(); }
+void OnExit(Display*, void* data) {
+    static_cast<Connection*>(data)->MarkLost();
+}
 
 void InstallHandlersOnce() {
     static std::once_flag once;
@@ -55,6 +57,24 @@ void InstallHandlersOnce() {
 }
 
 }  // namespace
+
+// A toolkit in the same process may install its own handler after ours (and
+// one that ignores every error would hide a refused grab), so each request
+// whose outcome matters puts ours back in front for its duration.
+Connection::ErrorScope::ErrorScope() {
+    XErrorHandler current = XSetErrorHandler(OnError);
+    if (current != OnError) {
+        saved_ = current;
+        chained_ = previousError;
+        previousError = current;
+    }
+}
+
+Connection::ErrorScope::~ErrorScope() {
+    if (!saved_) return;
+    XSetErrorHandler(saved_);
+    previousError = chained_;
+}
 
 std::unique_ptr<Connection> Connection::Open(const char* displayName) {
     InstallHandlersOnce();
@@ -88,9 +108,12 @@ void Connection::RecordError(int code) {
     firstError_.compare_exchange_strong(none, code);
 }
 
-int Connection::TakeError() { return firstError_.exchange(0); }
+int Connection::TakeError() {
+    return firstError_.exchange(0);
+}
 
 int Connection::SyncAndTakeError() {
+    ErrorScope scope;
     if (!lost()) XSync(display_, False);
     if (lost()) return BadImplementation;
     return TakeError();

@@ -17,7 +17,7 @@
 namespace platform::x11 {
 
 class Connection {
-public:
+  public:
     static std::unique_ptr<Connection> Open(const char* displayName);
     ~Connection();
     Connection(const Connection&) = delete;
@@ -32,11 +32,24 @@ public:
     // Waits until the server has handled every request, then TakeError().
     int SyncAndTakeError();
 
+    // Keeps this library's error handler in force while it lives.
+    class ErrorScope {
+      public:
+        ErrorScope();
+        ~ErrorScope();
+        ErrorScope(const ErrorScope&) = delete;
+        ErrorScope& operator=(const ErrorScope&) = delete;
+
+      private:
+        XErrorHandler saved_ = nullptr;
+        XErrorHandler chained_ = nullptr;
+    };
+
     // Called by the process-wide handlers.
     void RecordError(int code);
     void MarkLost() { lost_.store(true, std::memory_order_relaxed); }
 
-private:
+  private:
     explicit Connection(Display* d);
     Display* display_;
     Window root_;

@@ -10,7 +10,7 @@
 namespace platform::x11 {
 
 struct Monitor {
-    Atom name = 0;  // 0 for the whole root window
+    Atom name = 0;                                // 0 for the whole root window
     int32_t x = 0, y = 0, width = 0, height = 0;  // root pixels, clipped to the root
     bool primary = false;
 };

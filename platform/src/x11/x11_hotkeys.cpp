@@ -18,8 +18,8 @@ constexpr KeySym kLetters[] = {XK_a, XK_s, XK_d, XK_f, XK_h, XK_g, XK_z, XK_x, X
 constexpr unsigned int kChordMods = ControlMask | ShiftMask | Mod1Mask | Mod4Mask;
 
 bool ToXModifiers(uint32_t carbon, unsigned int* x) {
-    constexpr uint32_t known = carbon::kCommand | carbon::kShift | carbon::kOption |
-                               carbon::kControl;
+    constexpr uint32_t known =
+        carbon::kCommand | carbon::kShift | carbon::kOption | carbon::kControl;
     if (carbon & ~known) return false;
     *x = 0;
     if (carbon & carbon::kCommand) *x |= Mod4Mask;
@@ -124,7 +124,9 @@ std::unique_ptr<X11HotKeys> X11HotKeys::Open(const char* displayName) {
 
 X11HotKeys::X11HotKeys(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
-X11HotKeys::~X11HotKeys() { UnregisterAll(); }
+X11HotKeys::~X11HotKeys() {
+    UnregisterAll();
+}
 
 int32_t X11HotKeys::Register(uint32_t keyCode, uint32_t carbonModifiers, uint32_t signature,
                              uint32_t id) {
@@ -166,8 +168,12 @@ void X11HotKeys::UnregisterAll() {
     s.grabs.clear();
 }
 
-int32_t X11HotKeys::LastError() const { return impl_->lastError; }
-void X11HotKeys::SetCallback(Callback cb) { impl_->callback = std::move(cb); }
+int32_t X11HotKeys::LastError() const {
+    return impl_->lastError;
+}
+void X11HotKeys::SetCallback(Callback cb) {
+    impl_->callback = std::move(cb);
+}
 
 int X11HotKeys::FileDescriptor() const {
     return impl_->conn->lost() ? -1 : ConnectionNumber(impl_->conn->display());

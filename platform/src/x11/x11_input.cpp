@@ -15,8 +15,8 @@ struct X11Input::Impl {
         if (conn->lost()) return false;
         Window rootReturn, child;
         int wx, wy;
-        bool ok = XQueryPointer(conn->display(), conn->root(), &rootReturn, &child, x, y, &wx, &wy,
-                                mask);
+        bool ok =
+            XQueryPointer(conn->display(), conn->root(), &rootReturn, &child, x, y, &wx, &wy, mask);
         conn->TakeError();
         return ok && !conn->lost();
     }

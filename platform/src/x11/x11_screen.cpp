@@ -136,6 +136,7 @@ struct X11Screen::Impl {
     XImage* Fetch(const Monitor& m, const Rect& c) {
         Display* d = conn->display();
         int x = m.x + c.x, y = m.y + c.y;
+        Connection::ErrorScope scope;
         conn->TakeError();
         if (shmUsable) {
             if (XImage* img = ShmImage(c.width, c.height)) {
@@ -156,8 +157,8 @@ struct X11Screen::Impl {
     void ToView(XImage* img, PixelView* out) {
         out->width = img->width;
         out->height = img->height;
-        if (img->bits_per_pixel == 32 && img->byte_order == LSBFirst &&
-            img->red_mask == 0xff0000 && img->green_mask == 0xff00 && img->blue_mask == 0xff) {
+        if (img->bits_per_pixel == 32 && img->byte_order == LSBFirst && img->red_mask == 0xff0000 &&
+            img->green_mask == 0xff00 && img->blue_mask == 0xff) {
             out->data = reinterpret_cast<const uint8_t*>(img->data);
             out->stride = size_t(img->bytes_per_line);
             return;
@@ -274,8 +275,14 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
     return ok;
 }
 
-bool X11Screen::UsesSharedMemory() const { return impl_->shmUsable; }
-uint64_t X11Screen::SegmentsCreated() const { return impl_->segments; }
-bool X11Screen::ConnectionLost() const { return impl_->conn->lost(); }
+bool X11Screen::UsesSharedMemory() const {
+    return impl_->shmUsable;
+}
+uint64_t X11Screen::SegmentsCreated() const {
+    return impl_->segments;
+}
+bool X11Screen::ConnectionLost() const {
+    return impl_->conn->lost();
+}
 
 }  // namespace platform::x11
