@@ -1,7 +1,5 @@
 #include "x11/connection.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <mutex>
 #include <vector>
@@ -92,12 +90,9 @@ std::unique_ptr<Connection> Connection::Open(const char* displayName) {
 Connection::Connection(Display* d) : display_(d), root_(DefaultRootWindow(d)) {}
 
 Connection::~Connection() {
-    // Closing a lost connection would run the loss handlers once more on a
-    // half-dead Display; closing its socket is all that is left to free.
-    if (lost())
-        close(ConnectionNumber(display_));
-    else
-        XCloseDisplay(display_);
+    // Also after a loss: Xlib then skips the round trips and only frees, and the
+    // loss handlers, should they run once more, still find this connection.
+    XCloseDisplay(display_);
     std::lock_guard<std::mutex> lock(RegistryMutex());
     auto& list = Registry();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
