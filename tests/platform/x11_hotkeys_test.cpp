@@ -83,6 +83,17 @@ TEST_F(X11HotKeysTest, DeliversEachPressOfAGrabbedChordOnceWithItsId) {
     EXPECT_EQ(hk_->LastError(), 0);
 }
 
+TEST_F(X11HotKeysTest, TheProgramsTwentyChordsAllRegisterAndKeepTheirIds) {
+    const uint32_t keys[10] = {0, 8, 2, 3, 5, 4, 1, 9, 7, 6};  // A C D F G H S V X Z
+    for (uint32_t id = 0; id < 20; ++id)
+        EXPECT_EQ(hk_->Register(keys[id % 10], id < 10 ? kCmdOpt : kCmdCtl, kSig, id), 0) << id;
+    EXPECT_EQ(hk_->LastError(), 0);
+    Key("super+ctrl+z super+alt+h super+ctrl+a");
+    WaitFor(3);
+    Settle();
+    EXPECT_EQ(got_, (Presses{{kSig, 19}, {kSig, 5}, {kSig, 10}}));
+}
+
 TEST_F(X11HotKeysTest, ChordsFireWithCapsLockOrNumLockOn) {
     ASSERT_EQ(hk_->Register(3, kCmdOpt, kSig, 3), 0);  // Command-Option-F
     Key("Caps_Lock super+alt+f Caps_Lock");
