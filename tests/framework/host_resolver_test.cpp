@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "../../capture/include/plugin_sdk.h"
 #include "fw/host/plugins.h"
 #include "fw/ui/picture.h"
 #include "host/host_objects.h"
 #include "host/resolver.h"
 #include "platform/os/cg.h"
-#include "../../capture/include/plugin_sdk.h"
 
 namespace {
 
@@ -308,8 +308,6 @@ TEST_F(HostCallbacks, StringsKeepTheirBytesReferencesAndLength) {
     EXPECT_EQ(obj->RefCount(), 2);
     Cb<PluginLockStringFn>("REALUnlockString")(s);
     EXPECT_EQ(obj->RefCount(), 1);
-    Cb<PluginLockStringFn>("REALUnlockString")(s);
-
     // Plug-ins built for older hosts read the handle as a record of their own.
     uintptr_t before = 0;
     int32_t length = 0;
@@ -319,6 +317,10 @@ TEST_F(HostCallbacks, StringsKeepTheirBytesReferencesAndLength) {
                 sizeof length);
     EXPECT_EQ(length, 3);
     EXPECT_EQ(std::memcmp(reinterpret_cast<const char*>(before + 1), bytes, 3), 0);
+
+    Cb<PluginLockStringFn>("REALUnlockString")(s);
+    // A released string's handle is no longer taken for a string.
+    EXPECT_EQ(fw::PluginStringValue(s).Bytes(), "");
 
     EXPECT_EQ(build(bytes, -1), nullptr);
     EXPECT_EQ(build(nullptr, 2), nullptr);

@@ -4,13 +4,15 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
+#include "../../capture/include/plugin_sdk.h"
 #include "../support/xvfb_server.h"
 #include "fw/host/plugins.h"
 #include "fw/ui/picture.h"
+#include "platform/virtual.h"
 #include "platform/x11.h"
-#include "../../capture/include/plugin_sdk.h"
 
 namespace {
 
@@ -73,6 +75,10 @@ TEST(HostXvfb, RectangleCaptureReturnsThePixelsDrawnOnTheScreen) {
         EXPECT_EQ(wrong, 0);
     }
     EXPECT_EQ(fw::Picture::LiveCount(), live);
+    // Off the X server before it stops.
+    platform::SetCurrentScreen(std::make_unique<platform::VirtualScreen>());
+    platform::SetCurrentInput(std::make_unique<platform::SimulatedInput>());
+    platform::SetCurrentHotKeys(std::make_unique<platform::SimulatedHotKeys>());
 }
 
 }  // namespace
