@@ -14,10 +14,9 @@
 #include "fw/runtime/object.h"
 #include "fw/runtime/string.h"
 #include "fw/ui/delegate.h"
+#include "fw/ui/menu.h"
 
 namespace fw {
-
-class MenuBar;
 
 class Application : public Object {
 public:

@@ -43,14 +43,14 @@
 #include "fw/runtime/string.h"
 #include "fw/ui/color.h"
 #include "fw/ui/delegate.h"
+#include "fw/ui/menu.h"
+#include "fw/ui/picture.h"
 #include "fw/ui/properties.h"
 
 namespace fw {
 
 class Control;
 class Graphics;
-class MenuBar;
-class Picture;
 
 namespace detail {
 class WindowPeer;  // the native side, inside the framework
@@ -204,7 +204,8 @@ public:
 private:
     void EnsurePeer();
     void OpenNow();
-    void RaiseGeometryEvents(bool moved, bool resized);
+    void ApplyGeometry();
+    void RaiseGeometryEvents();
 
     std::unique_ptr<detail::WindowPeer> peer_;
     std::map<WindowEvent, std::vector<std::function<void()>>> hooks_;

@@ -1,0 +1,127 @@
+// The headless test fixture.
+#include "fw/testing/headless.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <csignal>
+#include <memory>
+#include <stdexcept>
+
+#include "fw/testing/preferences.h"
+#include "fw/ui/application.h"
+#include "fw/ui/window.h"
+#include "platform/input.h"
+#include "ui/ui_state.h"
+
+namespace fw::testing {
+namespace {
+
+class SimulatedInput : public platform::Input {
+public:
+    platform::Point MousePosition() override { return mouse; }
+    platform::Modifiers ModifierState() override { return modifiers; }
+    platform::Point mouse;
+    platform::Modifiers modifiers;
+};
+
+bool g_alive = false;
+
+}  // namespace
+
+struct Headless::State {
+    std::unique_ptr<TemporaryPreferences> prefs;
+    SimulatedInput* input = nullptr;  // owned by the platform
+};
+
+Headless::Headless() : state_(std::make_unique<State>()) {
+    if (g_alive) throw std::logic_error("one headless fixture at a time");
+    g_alive = true;
+    if (!QCoreApplication::instance()) {
+        // Chosen before the toolkit starts; the desktop's display stays untouched.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    detail::SetTestMode(true);
+    detail::EnsureToolkit();
+    detail::ResetTestClock();
+    detail::ResetQuitState();
+    detail::ResetApplicationOpen();
+    detail::MessageBoxLog().clear();
+    detail::UrlLog().clear();
+    auto input = std::make_unique<SimulatedInput>();
+    state_->input = input.get();
+    platform::SetCurrentInput(std::move(input));
+    state_->prefs = std::make_unique<TemporaryPreferences>();
+}
+
+Headless::~Headless() {
+    // Whatever a test left open goes, without raising more of the program's events
+    // than a quit would.
+    for (Window* w : detail::OpenWindowList()) {
+        Ref<Window> keep(w);
+        keep->Close();
+    }
+    RuntimeRegisterAppObject(Ref<Application>());
+    ProcessEvents();
+    detail::ResetQuitState();
+    state_->prefs.reset();
+    g_alive = false;
+}
+
+void Headless::ProcessEvents() {
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, 0);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+void Headless::AdvanceClock(int64_t ms) {
+    detail::AdvanceTestClock(ms, [this]() { ProcessEvents(); });
+}
+
+int64_t Headless::Now() const {
+    return detail::TestClockNow();
+}
+
+void Headless::StartApplication() {
+    detail::InstallWatchers();
+    detail::RaiseApplicationOpen();
+    ProcessEvents();
+}
+
+bool Headless::QuitRequested() const {
+    return detail::QuitRequested();
+}
+int32_t Headless::QuitCode() const {
+    return detail::QuitCode();
+}
+
+void Headless::SetMouse(int32_t x, int32_t y) {
+    state_->input->mouse = {x, y};
+}
+
+void Headless::SetModifiers(bool control, bool shift, bool option, bool command) {
+    state_->input->modifiers = {control, shift, option, command};
+}
+
+const std::vector<std::string>& Headless::MessageBoxTexts() const {
+    return detail::MessageBoxLog();
+}
+const std::vector<std::string>& Headless::OpenedURLs() const {
+    return detail::UrlLog();
+}
+void Headless::ClearRecords() {
+    detail::MessageBoxLog().clear();
+    detail::UrlLog().clear();
+}
+
+const std::string& Headless::PreferencesPath() const {
+    return state_->prefs->Path();
+}
+
+void Headless::RaiseSignal(int sig) {
+    detail::HandleSignal(sig);
+    ProcessEvents();
+}
+
+}  // namespace fw::testing

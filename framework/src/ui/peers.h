@@ -1,0 +1,100 @@
+// The Qt side of windows and controls.
+#pragma once
+
+#include <QImage>
+#include <QMenuBar>
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "fw/ui/graphics.h"
+
+namespace fw {
+class Window;
+class Control;
+}  // namespace fw
+
+namespace fw::detail {
+
+// The window's drawing surface, shared with every Graphics handed out for it,
+// so a Graphics kept past the window's close still draws into valid memory.
+struct Canvas {
+    QImage image;
+};
+
+class ContentWidget : public QWidget {
+public:
+    ContentWidget(QWidget* parent, std::shared_ptr<Canvas> canvas);
+    // Resizes the canvas to the widget's device pixels, keeping what was drawn.
+    void FitCanvas();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    std::shared_ptr<Canvas> canvas_;
+};
+
+class TopWidget : public QWidget {
+public:
+    explicit TopWidget(Window* owner);
+    Window* owner = nullptr;  // cleared when the window lets go
+    ContentWidget* content = nullptr;
+    QMenuBar* menuBar = nullptr;
+    bool applying = false;
+    // Places the bar and the content area inside the window.
+    void LayoutChildren();
+    int MenuBarHeight() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+};
+
+class WindowPeer {
+public:
+    explicit WindowPeer(Window* owner);
+    ~WindowPeer();
+
+    TopWidget* Top() const { return top_; }
+    ContentWidget* Content() const { return top_ ? top_->content : nullptr; }
+    std::shared_ptr<Canvas> CanvasStore() const { return canvas_; }
+
+    // Re-reads the window's kind, buttons and limits.
+    void ApplyFlags();
+    void ApplyLimits();
+    void ApplyGeometry();
+    void ApplyBackground();
+    // Rebuilds the menu bar when the menus or the bar to show changed.
+    void RefreshMenu(bool force = false);
+
+private:
+    Window* owner_;
+    QPointer<TopWidget> top_;
+    std::shared_ptr<Canvas> canvas_;
+    const void* shownBar_ = nullptr;
+    uint64_t menuRevision_ = 0;
+};
+
+class ControlPeer {
+public:
+    ControlPeer(Control* owner, QWidget* widget);
+    virtual ~ControlPeer();
+    QWidget* Widget() const { return widget_; }
+    // Pushes the control's properties onto the widget.
+    virtual void Sync();
+
+protected:
+    Control* owner_;
+    QPointer<QWidget> widget_;
+};
+
+// Qt colour of a framework colour (alpha 0 is opaque).
+QColor ToQColor(const fw::Color& c);
+// The key sequence of a shortcut text such as "Cmd+P" (Command is Control here).
+QKeySequence ShortcutSequence(const std::string& text);
+
+}  // namespace fw::detail

@@ -1,0 +1,766 @@
+// Windows: the framework object, and the Qt top-level widget behind it.
+#include "fw/ui/window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+#include <algorithm>
+
+#include "fw/runtime/exceptions.h"
+#include "fw/runtime/loop.h"
+#include "fw/ui/application.h"
+#include "fw/ui/control.h"
+#include "fw/ui/menu.h"
+#include "fw/ui/picture.h"
+#include "ui/peers.h"
+#include "ui/qt_graphics.h"
+#include "ui/ui_state.h"
+
+namespace fw {
+namespace detail {
+
+QColor ToQColor(const fw::Color& c) {
+    return QColor(c.red, c.green, c.blue, 255 - c.alpha);
+}
+
+namespace {
+
+// Ctrl+Q quits from any window of the program, whichever has the focus.
+class QuitShortcutFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Q && key->modifiers() == Qt::ControlModifier) {
+                RuntimeDispatch([]() { RB_ApplicationQuit(0); });
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void InstallQuitShortcut() {
+    static QPointer<QObject> filter;
+    if (filter || !QCoreApplication::instance()) return;
+    filter = new QuitShortcutFilter(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(filter);
+}
+
+qreal PixelRatio(const QWidget* w) {
+    qreal r = w ? w->devicePixelRatioF() : 1.0;
+    return r > 0 ? r : 1.0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Content
+
+ContentWidget::ContentWidget(QWidget* parent, std::shared_ptr<Canvas> canvas)
+    : QWidget(parent), canvas_(std::move(canvas)) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void ContentWidget::FitCanvas() {
+    const qreal ratio = PixelRatio(this);
+    const QSize want(std::max(1, int(width() * ratio + 0.5)),
+                     std::max(1, int(height() * ratio + 0.5)));
+    QImage& image = canvas_->image;
+    if (image.size() == want) return;
+    QImage next(want, QImage::Format_RGB32);
+    next.fill(palette().color(backgroundRole()));
+    if (!image.isNull()) {
+        QPainter p(&next);
+        p.drawImage(0, 0, image);
+    }
+    image = std::move(next);
+}
+
+void ContentWidget::paintEvent(QPaintEvent* event) {
+    QPainter p(this);
+    const QImage& image = canvas_->image;
+    if (image.isNull()) {
+        p.fillRect(event->rect(), palette().color(backgroundRole()));
+        return;
+    }
+    const qreal ratio = PixelRatio(this);
+    p.drawImage(QRectF(0, 0, image.width() / ratio, image.height() / ratio), image);
+}
+
+void ContentWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FitCanvas();
+}
+
+// ---------------------------------------------------------------- Top level
+
+TopWidget::TopWidget(Window* w) : owner(w) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+int TopWidget::MenuBarHeight() const {
+    if (!menuBar || menuBar->isHidden()) return 0;
+    return menuBar->sizeHint().height();
+}
+
+void TopWidget::LayoutChildren() {
+    const int mbh = MenuBarHeight();
+    if (menuBar && mbh > 0) menuBar->setGeometry(0, 0, width(), mbh);
+    if (content) content->setGeometry(0, mbh, width(), std::max(0, height() - mbh));
+}
+
+void TopWidget::closeEvent(QCloseEvent* event) {
+    // The framework decides when a window goes away; a window without a close
+    // box stays (Alt+F4 and the window manager's menu included).
+    event->ignore();
+    if (!owner || !owner->CloseButton()) return;
+    Ref<Window> keep(owner);
+    RuntimeDispatch([&keep]() { keep->Close(); });
+}
+
+void TopWidget::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (owner && !applying) {
+        Ref<Window> keep(owner);
+        keep->GeometryChanged();
+    }
+}
+
+void TopWidget::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutChildren();
+    if (owner && !applying) {
+        Ref<Window> keep(owner);
+        keep->GeometryChanged();
+    }
+}
+
+// ---------------------------------------------------------------- Peer
+
+WindowPeer::WindowPeer(Window* owner) : owner_(owner), canvas_(std::make_shared<Canvas>()) {
+    EnsureToolkit();
+    InstallQuitShortcut();
+    top_ = new TopWidget(owner);
+    top_->content = new ContentWidget(top_, canvas_);
+    top_->content->setAutoFillBackground(false);
+    ApplyFlags();
+    ApplyBackground();
+}
+
+WindowPeer::~WindowPeer() {
+    if (top_) {
+        top_->owner = nullptr;
+        top_->hide();
+        // Deferred: the window may be closing from inside one of its own events.
+        top_->deleteLater();
+    }
+}
+
+void WindowPeer::ApplyFlags() {
+    if (!top_) return;
+    const bool wasVisible = top_->isVisible();
+    Qt::WindowFlags f = Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    if (owner_->Frame() == Window::kFrameGlobalFloating) {
+        // Floats above every application's windows and never takes the focus
+        // away from the application the user works in.
+        f |= Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus;
+        top_->setAttribute(Qt::WA_ShowWithoutActivating, true);
+        top_->setAttribute(Qt::WA_X11DoNotAcceptFocus, true);
+    } else {
+        f |= Qt::Window | Qt::WindowSystemMenuHint;
+        top_->setAttribute(Qt::WA_ShowWithoutActivating, false);
+        top_->setAttribute(Qt::WA_X11DoNotAcceptFocus, false);
+    }
+    if (owner_->CloseButton()) f |= Qt::WindowCloseButtonHint;
+    if (owner_->MinimizeButton()) f |= Qt::WindowMinimizeButtonHint;
+    if (owner_->MaximizeButton() && owner_->Resizeable()) f |= Qt::WindowMaximizeButtonHint;
+    if (top_->windowFlags() != f) {
+        top_->setWindowFlags(f);
+        // Changing the flags of a shown widget hides it.
+        if (wasVisible) top_->show();
+    }
+}
+
+void WindowPeer::ApplyLimits() {
+    if (!top_) return;
+    const int mbh = top_->MenuBarHeight();
+    const int w = owner_->Width(), h = owner_->Height();
+    top_->applying = true;
+    if (!owner_->Resizeable()) {
+        top_->setFixedSize(w, h + mbh);
+    } else {
+        // A size that code set below the minimum (or above the maximum) stays
+        // reachable; the limits bind the user's resizing.
+        top_->setMinimumSize(std::min(owner_->MinWidth(), w), std::min(owner_->MinHeight(), h) + mbh);
+        top_->setMaximumSize(std::min(QWIDGETSIZE_MAX, std::max(owner_->MaxWidth(), w)),
+                             std::min(QWIDGETSIZE_MAX - mbh, std::max(owner_->MaxHeight(), h)) + mbh);
+    }
+    top_->applying = false;
+}
+
+void WindowPeer::ApplyGeometry() {
+    if (!top_) return;
+    ApplyLimits();
+    const int mbh = top_->MenuBarHeight();
+    top_->applying = true;
+    top_->setGeometry(owner_->Left(), owner_->Top() - mbh, owner_->Width(),
+                      owner_->Height() + mbh);
+    top_->LayoutChildren();
+    top_->applying = false;
+    top_->content->FitCanvas();
+}
+
+void WindowPeer::ApplyBackground() {
+    if (!top_) return;
+    QPalette pal = top_->content->palette();
+    pal.setColor(QPalette::Window, owner_->HasBackColor() ? ToQColor(owner_->BackColor())
+                                                          : QColor(Qt::white));
+    top_->content->setPalette(pal);
+}
+
+namespace {
+
+QString MenuText(const String& s) {
+    return QString::fromUtf8(s.CStr());
+}
+
+void AddItems(QMenu* menu, const Ref<MenuItem>& parent, Window* window);
+
+void ConfigureAction(QAction* action, const Ref<MenuItem>& item, Window* window) {
+    action->setText(MenuText(item->Text()));
+    action->setShortcut(ShortcutSequence(item->KeyboardShortcut().Bytes()));
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setVisible(item->Visible());
+    action->setEnabled(item->Enabled());
+    action->setCheckable(item->Checked());
+    action->setChecked(item->Checked());
+    action->setObjectName(MenuText(item->Name()));
+    QPointer<TopWidget> top = window && window->Peer() ? window->Peer()->Top() : nullptr;
+    const String name = item->Name();
+    QObject::connect(action, &QAction::triggered, action, [top, name]() {
+        Window* w = top ? top->owner : nullptr;
+        Ref<Window> keep(w);
+        RuntimeDispatch([&keep, &name]() { ChooseMenuItemFrom(keep.Get(), name); });
+    });
+}
+
+void AddItems(QMenu* menu, const Ref<MenuItem>& parent, Window* window) {
+    for (int32_t i = 0; i < parent->Count(); ++i) {
+        Ref<MenuItem> item = parent->Item(i);
+        if (item->IsSeparator()) {
+            QAction* sep = menu->addSeparator();
+            sep->setObjectName(MenuText(item->Name()));
+            sep->setVisible(item->Visible());
+        } else if (item->Count() > 0) {
+            QMenu* sub = menu->addMenu(MenuText(item->Text()));
+            sub->setObjectName(MenuText(item->Name()));
+            sub->menuAction()->setObjectName(MenuText(item->Name()));
+            sub->menuAction()->setVisible(item->Visible());
+            AddItems(sub, item, window);
+        } else {
+            QAction* action = menu->addAction(QString());
+            ConfigureAction(action, item, window);
+        }
+    }
+}
+
+}  // namespace
+
+void WindowPeer::RefreshMenu(bool force) {
+    if (!top_) return;
+    Ref<MenuBar> bar = owner_->MenuBar();
+    if (!bar && owner_->Frame() != Window::kFrameGlobalFloating) {
+        if (Ref<Application> app = getAppObject()) bar = app->MenuBar();
+    }
+    if (!owner_->MenuBarVisible()) bar = Ref<MenuBar>();
+    const uint64_t revision = MenuItem::Revision();
+    if (!force && bar.Get() == shownBar_ && revision == menuRevision_) return;
+    const int oldHeight = top_->MenuBarHeight();
+    shownBar_ = bar.Get();
+    menuRevision_ = revision;
+    if (top_->menuBar) {
+        top_->menuBar->hide();
+        top_->menuBar->deleteLater();
+        top_->menuBar = nullptr;
+    }
+    if (bar) {
+        auto* mb = new QMenuBar(top_);
+        mb->setNativeMenuBar(false);
+        for (int32_t i = 0; i < bar->Count(); ++i) {
+            Ref<MenuItem> menuItem = bar->Item(i);
+            QMenu* menu = mb->addMenu(MenuText(menuItem->Text()));
+            menu->setObjectName(MenuText(menuItem->Name()));
+            menu->menuAction()->setObjectName(MenuText(menuItem->Name()));
+            menu->menuAction()->setVisible(menuItem->Visible());
+            AddItems(menu, menuItem, owner_);
+        }
+        mb->show();
+        top_->menuBar = mb;
+    }
+    if (top_->MenuBarHeight() != oldHeight) {
+        ApplyGeometry();
+    } else {
+        top_->LayoutChildren();
+    }
+}
+
+void ScheduleMenuRefresh() {
+    if (!ToolkitReady()) return;
+    static bool pending = false;
+    if (pending) return;
+    pending = true;
+    QTimer::singleShot(0, []() {
+        pending = false;
+        RefreshAllMenuBars();
+    });
+}
+
+void RefreshAllMenuBars() {
+    for (Window* w : OpenWindowList()) {
+        if (w->Peer()) w->Peer()->RefreshMenu();
+    }
+}
+
+}  // namespace detail
+
+// ==================================================================== Window
+
+const fw::ClassInfo& Window::ClassInfo() {
+    static const fw::ClassInfo info("Window", nullptr, &CreateInstance<Window>);
+    static const bool registered = RegisterClass(info);
+    (void)registered;
+    return info;
+}
+
+Window::Window() = default;
+
+Window::~Window() {
+    for (auto& [name, control] : controls_) control->Detach();
+    if (open_) detail::UnregisterOpenWindow(this);
+}
+
+void Window::EnsurePeer() {
+    if (peer_ || closed_) return;
+    peer_ = std::make_unique<detail::WindowPeer>(this);
+    peer_->Top()->setWindowTitle(QString::fromUtf8(title_.CStr()));
+    ApplyGeometry();
+}
+
+void Window::Constructor() {
+    if (constructed_ || constructing_ || closed_) return;
+    constructing_ = true;
+    EnsurePeer();
+    open_ = true;
+    detail::RegisterOpenWindow(this);
+    try {
+        RaiseEvent(WindowEvent::kLayout);
+        RaiseEvent(WindowEvent::kCreateControls);
+        RaiseEvent(WindowEvent::kAddMenuHandlers);
+    } catch (...) {
+        // A window that could not be built is not left half-open on the desktop.
+        constructing_ = false;
+        closing_ = closed_ = true;
+        open_ = false;
+        detail::UnregisterOpenWindow(this);
+        for (auto& [name, control] : controls_) control->Detach();
+        peer_.reset();
+        throw;
+    }
+    constructing_ = false;
+    constructed_ = true;
+    reportedLeft_ = left_;
+    reportedTop_ = top_;
+    reportedWidth_ = width_;
+    reportedHeight_ = height_;
+    if (peer_) peer_->RefreshMenu(true);
+    if (visible_) Show();
+}
+
+void Window::HookEvent(WindowEvent event, std::function<void()> handler) {
+    hooks_[event].push_back(std::move(handler));
+}
+
+void Window::RaiseEvent(WindowEvent event) {
+    auto it = hooks_.find(event);
+    if (it == hooks_.end()) return;
+    const auto handlers = it->second;  // a handler may hook more
+    const bool construction = event == WindowEvent::kLayout ||
+                              event == WindowEvent::kCreateControls ||
+                              event == WindowEvent::kAddMenuHandlers;
+    for (const auto& h : handlers) {
+        if (construction) {
+            h();
+        } else {
+            RuntimeDispatch(h);
+        }
+    }
+}
+
+// ---------------------------------------------------------------- geometry
+
+int32_t Window::Left() const {
+    return left_;
+}
+int32_t Window::Top() const {
+    return top_;
+}
+int32_t Window::Width() const {
+    return width_;
+}
+int32_t Window::Height() const {
+    return height_;
+}
+
+void Window::ApplyGeometry() {
+    if (peer_) peer_->ApplyGeometry();
+}
+
+void Window::RaiseGeometryEvents() {
+    if (!constructed_ || closing_) {
+        reportedLeft_ = left_;
+        reportedTop_ = top_;
+        reportedWidth_ = width_;
+        reportedHeight_ = height_;
+        return;
+    }
+    const bool moved = left_ != reportedLeft_ || top_ != reportedTop_;
+    const bool resized = width_ != reportedWidth_ || height_ != reportedHeight_;
+    reportedLeft_ = left_;
+    reportedTop_ = top_;
+    reportedWidth_ = width_;
+    reportedHeight_ = height_;
+    Ref<Window> keep(this);
+    if (moved) RaiseEvent(WindowEvent::kMoved);
+    if (resized) RaiseEvent(WindowEvent::kResized);
+}
+
+void Window::SetLeft(int32_t v) {
+    positionSet_ = true;
+    if (v == left_) return;
+    left_ = v;
+    ApplyGeometry();
+    RaiseGeometryEvents();
+}
+void Window::SetTop(int32_t v) {
+    positionSet_ = true;
+    if (v == top_) return;
+    top_ = v;
+    ApplyGeometry();
+    RaiseGeometryEvents();
+}
+void Window::SetWidth(int32_t v) {
+    v = std::max<int32_t>(v, 1);
+    if (v == width_) return;
+    width_ = v;
+    ApplyGeometry();
+    RaiseGeometryEvents();
+}
+void Window::SetHeight(int32_t v) {
+    v = std::max<int32_t>(v, 1);
+    if (v == height_) return;
+    height_ = v;
+    ApplyGeometry();
+    RaiseGeometryEvents();
+}
+
+void Window::SetMinWidth(int32_t v) {
+    minWidth_ = std::max<int32_t>(v, 1);
+    if (peer_) peer_->ApplyLimits();
+}
+void Window::SetMinHeight(int32_t v) {
+    minHeight_ = std::max<int32_t>(v, 1);
+    if (peer_) peer_->ApplyLimits();
+}
+void Window::SetMaxWidth(int32_t v) {
+    maxWidth_ = std::max<int32_t>(v, 1);
+    if (peer_) peer_->ApplyLimits();
+}
+void Window::SetMaxHeight(int32_t v) {
+    maxHeight_ = std::max<int32_t>(v, 1);
+    if (peer_) peer_->ApplyLimits();
+}
+
+void Window::GeometryChanged() {
+    if (!peer_ || !peer_->Top() || closing_) return;
+    detail::TopWidget* top = peer_->Top();
+    const QRect g = top->geometry();
+    const int mbh = top->MenuBarHeight();
+    left_ = g.x();
+    top_ = g.y() + mbh;
+    width_ = g.width();
+    height_ = std::max(1, g.height() - mbh);
+    RaiseGeometryEvents();
+}
+
+// ---------------------------------------------------------------- appearance
+
+void Window::SetTitle(const String& v) {
+    title_ = v;
+    if (peer_) peer_->Top()->setWindowTitle(QString::fromUtf8(v.CStr()));
+}
+
+bool Window::Visible() const {
+    if (!constructed_) return visible_;
+    return open_ && peer_ && peer_->Top() && peer_->Top()->isVisible();
+}
+
+void Window::SetVisible(bool v) {
+    if (!constructed_) {
+        visible_ = v;
+        return;
+    }
+    if (v) {
+        Show();
+    } else {
+        Hide();
+    }
+}
+
+void Window::OpenNow() {
+    opened_ = true;
+    Ref<Window> keep(this);
+    for (auto& [name, control] : std::vector(controls_)) control->RaiseOpen();
+    RaiseEvent(WindowEvent::kOpen);
+}
+
+void Window::Show() {
+    if (!constructed_ || !open_ || closing_) {
+        if (!constructed_) visible_ = true;
+        return;
+    }
+    visible_ = true;
+    if (!opened_) {
+        OpenNow();
+        if (!open_ || closing_) return;  // the Open handler closed it
+    }
+    if (!peer_ || !peer_->Top()) return;
+    detail::TopWidget* top = peer_->Top();
+    if (!top->isVisible()) {
+        top->applying = true;
+        top->show();
+        top->applying = false;
+        if (frame_ != kFrameGlobalFloating) top->raise();
+    }
+    detail::NoteWindowShown(this);
+}
+
+void Window::Hide() {
+    if (!constructed_) {
+        visible_ = false;
+        return;
+    }
+    visible_ = false;
+    if (peer_ && peer_->Top() && peer_->Top()->isVisible()) peer_->Top()->hide();
+}
+
+void Window::Close() {
+    if (!open_ || closing_) return;
+    closing_ = true;
+    Ref<Window> keep(this);
+    RaiseEvent(WindowEvent::kClose);
+    for (auto& [name, control] : controls_) control->Detach();
+    detail::UnregisterOpenWindow(this);
+    open_ = false;
+    closed_ = true;
+    peer_.reset();
+}
+
+void Window::SetFrame(int32_t v) {
+    frame_ = v;
+    if (peer_) {
+        peer_->ApplyFlags();
+        peer_->RefreshMenu();
+    }
+}
+void Window::SetCloseButton(bool v) {
+    closeButton_ = v;
+    if (peer_) peer_->ApplyFlags();
+}
+void Window::SetResizeable(bool v) {
+    resizeable_ = v;
+    if (peer_) {
+        peer_->ApplyFlags();
+        peer_->ApplyLimits();
+    }
+}
+void Window::SetMaximizeButton(bool v) {
+    maximizeButton_ = v;
+    if (peer_) peer_->ApplyFlags();
+}
+void Window::SetMinimizeButton(bool v) {
+    minimizeButton_ = v;
+    if (peer_) peer_->ApplyFlags();
+}
+void Window::SetFullScreen(bool v) {
+    fullScreen_ = v;
+    if (peer_ && peer_->Top() && constructed_) {
+        if (v) {
+            peer_->Top()->showFullScreen();
+        } else if (peer_->Top()->isFullScreen()) {
+            peer_->Top()->showNormal();
+        }
+    }
+}
+void Window::SetMenuBarVisible(bool v) {
+    menuBarVisible_ = v;
+    if (peer_ && constructed_) peer_->RefreshMenu();
+}
+void Window::SetHasBackColor(bool v) {
+    hasBackColor_ = v;
+    if (peer_) peer_->ApplyBackground();
+}
+void Window::SetBackColor(Color v) {
+    backColor_ = v;
+    if (peer_) peer_->ApplyBackground();
+}
+
+void Window::SetMenuBar(Ref<fw::MenuBar> bar) {
+    menuBar_ = std::move(bar);
+    if (peer_ && constructed_) peer_->RefreshMenu();
+}
+
+void Window::SetBackdrop(Ref<Picture> picture) {
+    backdrop_ = std::move(picture);
+    if (!backdrop_ || !peer_) return;
+    auto canvas = peer_->CanvasStore();
+    QImage source = qt::PictureImage(*backdrop_);
+    {
+        QPainter p(&canvas->image);
+        p.drawImage(0, 0, source);
+    }
+    if (peer_->Content()) peer_->Content()->update();
+}
+
+Ref<fw::Graphics> Window::Graphics() {
+    EnsurePeer();
+    if (!peer_) throw NilObjectException("The window is closed");
+    auto canvas = peer_->CanvasStore();
+    if (canvas->image.isNull()) peer_->Content()->FitCanvas();
+    QPointer<QWidget> content = peer_->Content();
+    return qt::MakeImageGraphics(&canvas->image, [canvas, content](const QRect& r) {
+        if (!content) return;
+        const qreal ratio = content->devicePixelRatioF() > 0 ? content->devicePixelRatioF() : 1;
+        content->update(QRectF(r.x() / ratio, r.y() / ratio, r.width() / ratio,
+                               r.height() / ratio)
+                            .toAlignedRect());
+    });
+}
+
+// ---------------------------------------------------------------- controls
+
+Ref<Object> Window::New(const fw::ClassInfo& cls) {
+    return RuntimeNewObject(cls);
+}
+
+void Window::AddControl(const String& name, Ref<Control> control) {
+    if (!control) RaiseNilObject();
+    for (auto& [n, c] : controls_) {
+        if (n == name.Bytes()) throw RuntimeException("A control named " + n + " exists already");
+    }
+    controls_.emplace_back(name.Bytes(), control);
+    if (!closed_) {
+        EnsurePeer();
+        control->AttachTo(this, name);
+        if (opened_) control->RaiseOpen();
+    }
+}
+
+Ref<Control> Window::ControlByName(const String& name) const {
+    for (auto& [n, c] : controls_) {
+        if (n == name.Bytes()) return c;
+    }
+    return Ref<Control>();
+}
+
+Ref<Control> Window::ControlAt(int32_t index) const {
+    if (index < 0 || index >= ControlCount()) {
+        throw OutOfBoundsException("Control index out of bounds: " + std::to_string(index));
+    }
+    return controls_[size_t(index)].second;
+}
+
+void Window::AddMenuHandler(const String& itemName, MenuHandler handler) {
+    for (auto& [name, h] : menuHandlers_) {
+        if (name == itemName) {
+            h = std::move(handler);
+            return;
+        }
+    }
+    menuHandlers_.emplace_back(itemName, std::move(handler));
+}
+
+bool Window::HandleMenuItem(const String& itemName) {
+    for (auto& [name, h] : menuHandlers_) {
+        if (name == itemName && h) {
+            MenuHandler copy = h;
+            return copy();
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- properties
+
+bool Window::SetProperty(const String& name, const PropertyValue& v) {
+    const std::string& n = name.Bytes();
+    if (n == "Left") SetLeft(v.AsInteger());
+    else if (n == "Top") SetTop(v.AsInteger());
+    else if (n == "Width") SetWidth(v.AsInteger());
+    else if (n == "Height") SetHeight(v.AsInteger());
+    else if (n == "MinWidth") SetMinWidth(v.AsInteger());
+    else if (n == "MinHeight") SetMinHeight(v.AsInteger());
+    else if (n == "MaxWidth") SetMaxWidth(v.AsInteger());
+    else if (n == "MaxHeight") SetMaxHeight(v.AsInteger());
+    else if (n == "Title") SetTitle(v.AsString());
+    else if (n == "Visible") SetVisible(v.AsBoolean());
+    else if (n == "Frame") SetFrame(v.AsInteger());
+    else if (n == "CloseButton") SetCloseButton(v.AsBoolean());
+    else if (n == "Resizeable") SetResizeable(v.AsBoolean());
+    else if (n == "MaximizeButton") SetMaximizeButton(v.AsBoolean());
+    else if (n == "MinimizeButton") SetMinimizeButton(v.AsBoolean());
+    else if (n == "FullScreenButton") SetFullScreenButton(v.AsBoolean());
+    else if (n == "FullScreen") SetFullScreen(v.AsBoolean());
+    else if (n == "Composite") SetComposite(v.AsBoolean());
+    else if (n == "LiveResize") SetLiveResize(v.AsBoolean());
+    else if (n == "MacProcID") SetMacProcID(v.AsInteger());
+    else if (n == "Placement") SetPlacement(v.AsInteger());
+    else if (n == "MenuBarVisible") SetMenuBarVisible(v.AsBoolean());
+    else if (n == "HasBackColor") SetHasBackColor(v.AsBoolean());
+    else if (n == "BackColor") SetBackColor(v.AsColor());
+    else return false;
+    return true;
+}
+
+// ---------------------------------------------------------------- lookups
+
+Ref<Window> RuntimeGetImplicitWindow(const String& className) {
+    for (Window* w : detail::OpenWindowList()) {
+        const fw::ClassInfo* info = w->GetClassInfo();
+        if (info && info->Name() == className.Bytes()) return Ref<Window>(w);
+    }
+    return Ref<Window>();
+}
+
+std::vector<Ref<Window>> RuntimeOpenWindows() {
+    std::vector<Ref<Window>> out;
+    for (Window* w : detail::OpenWindowList()) out.emplace_back(w);
+    return out;
+}
+
+Ref<Window> RuntimeFrontWindow() {
+    if (QApplication::instance()) {
+        if (auto* top = dynamic_cast<detail::TopWidget*>(QApplication::activeWindow())) {
+            if (top->owner) return Ref<Window>(top->owner);
+        }
+    }
+    if (Window* w = detail::LastShownWindow()) return Ref<Window>(w);
+    return Ref<Window>();
+}
+
+}  // namespace fw
