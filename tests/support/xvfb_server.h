@@ -22,18 +22,27 @@ class XvfbServer {
 public:
     // geometry like "1280x800x24"; windowManager: start openbox on the display.
     explicit XvfbServer(std::string geometry = "1280x800x24", bool windowManager = false) {
-        for (int n = 90 + int(getpid() % 200); n < 600; ++n) {
-            std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
-            std::string sock = "/tmp/.X11-unix/X" + std::to_string(n);
-            struct stat st;
-            if (stat(lock.c_str(), &st) == 0 || stat(sock.c_str(), &st) == 0) continue;
-            display_ = ":" + std::to_string(n);
-            xvfb_ = Spawn({"Xvfb", display_, "-screen", "0", geometry, "-noreset", "-nolisten",
-                           "tcp", "+extension", "RANDR", "+extension", "MIT-SHM"});
-            if (WaitForSocket(sock)) break;
-            Kill(xvfb_);
-            xvfb_ = -1;
-            display_.clear();
+        // Xvfb picks a free display number itself and writes it to the pipe, so
+        // tests that start servers at the same moment never collide.
+        int fds[2];
+        if (pipe(fds) == 0) {
+            std::string fd = std::to_string(fds[1]);
+            xvfb_ = Spawn({"Xvfb", "-displayfd", fd, "-screen", "0", geometry, "-noreset",
+                           "-nolisten", "tcp", "+extension", "RANDR", "+extension", "MIT-SHM"},
+                          {}, fds[1]);
+            close(fds[1]);
+            std::string number;
+            char c;
+            while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+            close(fds[0]);
+            if (!number.empty()) {
+                display_ = ":" + number;
+                if (!WaitForSocket("/tmp/.X11-unix/X" + number)) display_.clear();
+            }
+            if (display_.empty()) {
+                Kill(xvfb_);
+                xvfb_ = -1;
+            }
         }
         if (!display_.empty() && windowManager) {
             wm_ = Spawn({"openbox", "--sm-disable"}, display_);
@@ -60,11 +69,12 @@ public:
     }
 
 private:
-    static pid_t Spawn(const std::vector<std::string>& args, const std::string& display = {}) {
+    static pid_t Spawn(const std::vector<std::string>& args, const std::string& display = {},
+                       int keepFd = -1) {
         pid_t pid = fork();
         if (pid == 0) {
             int devnull = open("/dev/null", O_RDWR);
-            dup2(devnull, 1);
+            if (keepFd != 1) dup2(devnull, 1);
             dup2(devnull, 2);
             if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
             std::vector<char*> argv;
