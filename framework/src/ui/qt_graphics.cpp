@@ -450,11 +450,38 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t x, int32
     if (sw == kFullExtent) sw = pic.Width();
     if (sh == kFullExtent) sh = pic.Height();
     if (!t.bits || w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return {};
-    // Tables are kept per thread and reused: a magnifier draws the same sizes
-    // ten times a second, and allocating them each time shows in the profile.
-    thread_local AxisMap cols, rows;
-    if (!MapAxis(x, w, sx, sw, pic.Width(), t.width, cols)) return {};
-    if (!MapAxis(y, h, sy, sh, pic.Height(), t.height, rows)) return {};
+    // The tables depend only on the geometry. A magnifier draws the same
+    // geometry ten times a second, so they are kept per thread and rebuilt
+    // only when it changes.
+    struct Tables {
+        std::array<int64_t, 13> key{};
+        bool valid = false, cols = false, rows = false;
+        AxisMap colMap, rowMap;
+        std::vector<uint32_t> rel;
+        std::vector<GroupPlan> plan;
+    };
+    thread_local Tables tables;
+    const std::array<int64_t, 13> key = {
+        x, y, w, h, sx, sy, sw, sh, pic.Width(), pic.Height(), t.width, t.height, int64_t(t.order)};
+    if (!tables.valid || tables.key != key) {
+        tables.key = key;
+        tables.valid = true;
+        tables.cols = MapAxis(x, w, sx, sw, pic.Width(), t.width, tables.colMap);
+        tables.rows = MapAxis(y, h, sy, sh, pic.Height(), t.height, tables.rowMap);
+        if (tables.cols) {
+            const std::vector<int32_t>& c = tables.colMap.src;
+            // Relative to the leftmost source column used, for the portable
+            // path's buffer of just that span of the source row.
+            tables.rel.resize(c.size());
+            for (size_t i = 0; i < c.size(); ++i) tables.rel[i] = uint32_t(c[i] - c.front());
+#ifdef OSTREL_HAVE_SSSE3_PATH
+            if (HasSsse3()) PlanGroups(c.data(), c.size(), pic.Width(), t.order, tables.plan);
+#endif
+        }
+    }
+    if (!tables.cols || !tables.rows) return {};
+    const AxisMap& cols = tables.colMap;
+    const AxisMap& rows = tables.rowMap;
     const size_t n = cols.src.size();
 
     const uint8_t* src = pic.Pixels();
@@ -478,18 +505,14 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t x, int32
     }
 
     const int32_t* col = cols.src.data();
-    // Column table relative to the leftmost source column used, over a
-    // buffer holding just that span of the source row, already swizzled.
-    thread_local std::vector<uint32_t> rel, rowBuf;
+    const std::vector<uint32_t>& rel = tables.rel;
+    const std::vector<GroupPlan>& plan = tables.plan;
     const int32_t colLo = cols.src.front();
     const size_t span = size_t(cols.src.back() - colLo) + 1;
-    rel.resize(n);
-    for (size_t i = 0; i < n; ++i) rel[i] = uint32_t(col[i] - colLo);
+    thread_local std::vector<uint32_t> rowBuf;
     rowBuf.resize(span);
-    thread_local std::vector<GroupPlan> plan;
 #ifdef OSTREL_HAVE_SSSE3_PATH
     const bool shuffle = HasSsse3();
-    if (shuffle) PlanGroups(col, n, pic.Width(), t.order, plan);
 #endif
     uint8_t* const base = t.bits + ptrdiff_t(cols.first) * 4;
     const bool opaque = !pic.HasAlphaChannel() && !mask;
