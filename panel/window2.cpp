@@ -1,6 +1,7 @@
 #include "panel/window2.h"
 
 #include <limits>
+#include <utility>
 
 #include "display/display_window.h"
 #include "fw/runtime/loop.h"
@@ -215,14 +216,26 @@ const fw::ClassInfo& Window2::ClassInfo() {
     return info;
 }
 
+namespace {
+// The framework lists open windows without holding them; the panel is reached
+// only by its class name, so the program keeps it alive until the end of the run.
+fw::Ref<Window2> gPanel;
+}  // namespace
+
 fw::Ref<Window2> Window2::ImplicitInstance() {
     fw::Ref<fw::Window> open = fw::RuntimeGetImplicitWindow("Window2.Window2");
     if (!open) {
-        fw::Ref<fw::Object> panel = fw::RuntimeNewObject(ClassInfo());
-        panel->Constructor();
-        return fw::RuntimeCheckCast<Window2>(panel);
+        fw::Ref<fw::Object> created = fw::RuntimeNewObject(ClassInfo());
+        gPanel = fw::RuntimeCheckCast<Window2>(created);
+        created->Constructor();
+        return fw::RuntimeCheckCast<Window2>(created);
     }
     return fw::RuntimeCheckCast<Window2>(open);
+}
+
+void Window2::FinalizeImplicitInstance() {
+    fw::Ref<Window2> held = std::exchange(gPanel, fw::Ref<Window2>());
+    held.Reset();
 }
 
 Window2::Window2() {

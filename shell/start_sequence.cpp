@@ -132,6 +132,7 @@ bool StartSequence() {
 }
 
 void FinalizeModules() {
+    Window2::FinalizeImplicitInstance();
     HotKeyModule::FinalizeModule();
     MenuBarModule::FinalizeModule();
     StateModule::FinalizeMainScreen();
