@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <algorithm>
 #include <vector>
 
 #include "fw/ui/graphics.h"
@@ -110,21 +111,25 @@ QRect ExpectStretched(const QImage& canvas, const StretchCase& c, QImage::Format
 TEST_P(StretchTest, CanvasPixelsAreTheSourcePixelUnderEachCentre) {
     const StretchCase& c = GetParam();
     Ref<Picture> pic = CoordinatePicture(c.picW, c.picH);
-    for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
-        QImage canvas(c.canvasW, c.canvasH, format);
-        canvas.fill(kSentinel);
-        std::vector<QRect> changed;
-        Ref<fw::Graphics> g =
-            fw::qt::MakeImageGraphics(&canvas, [&](const QRect& r) { changed.push_back(r); });
-        g->DrawPicture(pic, c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh);
-        const QRect drawn = ExpectStretched(canvas, c, format, false);
-        if (drawn.isEmpty()) {
-            EXPECT_TRUE(changed.empty()) << c.name;
-        } else {
-            ASSERT_EQ(changed.size(), 1u) << c.name;
-            EXPECT_EQ(changed[0], drawn) << c.name;
+    for (bool shuffles : {true, false}) {
+        fw::qt::AllowShuffleStretch(shuffles);
+        for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+            QImage canvas(c.canvasW, c.canvasH, format);
+            canvas.fill(kSentinel);
+            std::vector<QRect> changed;
+            Ref<fw::Graphics> g =
+                fw::qt::MakeImageGraphics(&canvas, [&](const QRect& r) { changed.push_back(r); });
+            g->DrawPicture(pic, c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh);
+            const QRect drawn = ExpectStretched(canvas, c, format, false);
+            if (drawn.isEmpty()) {
+                EXPECT_TRUE(changed.empty()) << c.name;
+            } else {
+                ASSERT_EQ(changed.size(), 1u) << c.name;
+                EXPECT_EQ(changed[0], drawn) << c.name;
+            }
         }
     }
+    fw::qt::AllowShuffleStretch(true);
 }
 
 TEST_P(StretchTest, PictureGraphicsStretchTheSameWay) {
@@ -133,10 +138,15 @@ TEST_P(StretchTest, PictureGraphicsStretchTheSameWay) {
     Ref<Picture> target = Picture::New(c.canvasW, c.canvasH);
     QImage view = fw::qt::PictureImage(*target);
     view.fill(QColor::fromRgb(kSentinel));
-    const uint64_t before = target->Generation();
-    target->GetGraphics()->DrawPicture(pic, c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh);
-    const QRect drawn = ExpectStretched(view, c, view.format(), true);
-    EXPECT_EQ(target->Generation() != before, !drawn.isEmpty()) << c.name;
+    for (bool shuffles : {true, false}) {
+        fw::qt::AllowShuffleStretch(shuffles);
+        view.fill(QColor::fromRgb(kSentinel));
+        const uint64_t before = target->Generation();
+        target->GetGraphics()->DrawPicture(pic, c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh);
+        const QRect drawn = ExpectStretched(view, c, view.format(), true);
+        EXPECT_EQ(target->Generation() != before, !drawn.isEmpty()) << c.name;
+    }
+    fw::qt::AllowShuffleStretch(true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, StretchTest, ::testing::ValuesIn(kStretchCases),
@@ -239,6 +249,20 @@ TEST_F(GraphicsTest, MaskWhiteIsTransparentAndAlphaBlends) {
     EXPECT_EQ(canvas.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(canvas.pixel(1, 0), qRgb(0, 255, 0));
     EXPECT_EQ(canvas.pixel(2, 0), qRgb(0, 127, 128));
+}
+
+TEST_F(GraphicsTest, MaskDrawnThroughItsOwnGraphicsHidesPixels) {
+    // The capture library fills a new mask by drawing a grey picture onto it.
+    Ref<Picture> pic = CoordinatePicture(4, 1);
+    Ref<Picture> grey = Picture::New(4, 1);
+    for (int x : {1, 3}) std::fill_n(grey->Pixels() + 4 * x, 3, uint8_t(255));
+    pic->Mask(true)->GetGraphics()->DrawPicture(grey, 0, 0, 4, 1, 0, 0, 4, 1);
+    QImage canvas(8, 1, QImage::Format_RGB32);
+    canvas.fill(qRgb(9, 9, 9));
+    fw::qt::MakeImageGraphics(&canvas, nullptr)->DrawPicture(pic, 0, 0, 8, 1);
+    const QRgb want[] = {SourceColor(0, 0), SourceColor(0, 0), qRgb(9, 9, 9), qRgb(9, 9, 9),
+                         SourceColor(2, 0), SourceColor(2, 0), qRgb(9, 9, 9), qRgb(9, 9, 9)};
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(canvas.pixel(x, 0), want[x]) << x;
 }
 
 TEST_F(GraphicsTest, DrawingAPictureOntoItselfReadsTheOldPixels) {

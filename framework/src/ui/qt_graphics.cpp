@@ -8,6 +8,7 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -381,10 +382,12 @@ void PlanGroups(const int32_t* col, size_t n, int32_t picWidth, PixelOrder order
     }
 }
 
+std::atomic<bool> g_shuffleAllowed{true};
+
 #ifdef OSTREL_HAVE_SSSE3_PATH
 bool HasSsse3() {
     static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
+    return has && g_shuffleAllowed.load(std::memory_order_relaxed);
 }
 
 __attribute__((target("ssse3"))) void WidenSsse3(uint32_t* __restrict d,
@@ -417,6 +420,10 @@ __attribute__((target("ssse3"))) void WidenSsse3(uint32_t* __restrict d,
 #endif
 
 }  // namespace
+
+void AllowShuffleStretch(bool allowed) {
+    g_shuffleAllowed.store(allowed);
+}
 
 RasterTarget RasterOf(QImage& image) {
     RasterTarget t;
@@ -454,15 +461,26 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t x, int32
     // geometry ten times a second, so they are kept per thread and rebuilt
     // only when it changes.
     struct Tables {
-        std::array<int64_t, 13> key{};
+        std::array<int64_t, 13> key{};  // geometry, byte order, stretch path
         bool valid = false, cols = false, rows = false;
         AxisMap colMap, rowMap;
         std::vector<uint32_t> rel;
         std::vector<GroupPlan> plan;
     };
     thread_local Tables tables;
-    const std::array<int64_t, 13> key = {
-        x, y, w, h, sx, sy, sw, sh, pic.Width(), pic.Height(), t.width, t.height, int64_t(t.order)};
+    const std::array<int64_t, 13> key = {x,
+                                         y,
+                                         w,
+                                         h,
+                                         sx,
+                                         sy,
+                                         sw,
+                                         sh,
+                                         pic.Width(),
+                                         pic.Height(),
+                                         t.width,
+                                         t.height,
+                                         int64_t(t.order) * 2 + g_shuffleAllowed.load()};
     if (!tables.valid || tables.key != key) {
         tables.key = key;
         tables.valid = true;

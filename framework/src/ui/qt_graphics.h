@@ -62,6 +62,10 @@ struct RasterTarget {
 QRect StretchPicture(const Picture& picture, const RasterTarget& target, int32_t x, int32_t y,
                      int32_t w, int32_t h, int32_t sx, int32_t sy, int32_t sw, int32_t sh);
 
+// The stretcher uses SSSE3 byte shuffles where the processor has them and a
+// portable loop elsewhere; tests turn the shuffles off to check the other.
+void AllowShuffleStretch(bool allowed);
+
 // The raster of a QImage of one of the four supported formats; bits is null
 // for any other format.
 RasterTarget RasterOf(QImage& image);
