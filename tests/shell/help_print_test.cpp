@@ -157,8 +157,8 @@ TEST_F(PrintHelpTest, ALongTextNumbersItsPagesOneTwoThree) {
         printed.insert(printed.end(), page.textWords.begin(), page.textWords.end());
     }
     EXPECT_EQ(Joined(printed), Joined(Words(text)));
-    EXPECT_TRUE(std::regex_search(Output("pdfinfo '" + PdfPath() + "'"),
-                                  std::regex("Pages:\\s+3\\n")));
+    EXPECT_TRUE(
+        std::regex_search(Output("pdfinfo '" + PdfPath() + "'"), std::regex("Pages:\\s+3\\n")));
 }
 
 TEST_F(PrintHelpTest, AnEmptyTextGivesOnePageWithOnlyTheFooter) {
