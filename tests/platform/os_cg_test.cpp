@@ -18,7 +18,7 @@ namespace {
 
 // Displays whose pixel (x, y) is R = tag, G = y, B = x unless set otherwise.
 class FixtureScreen : public platform::Screen {
-public:
+  public:
     struct Display {
         platform::DisplayInfo info;
         std::vector<uint32_t> pixels;  // 0x00RRGGBB, so the bytes are B, G, R, 0
@@ -66,7 +66,7 @@ public:
 };
 
 class CoreGraphics : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         auto s = std::make_unique<FixtureScreen>();
         screen = s.get();
@@ -148,15 +148,15 @@ TEST_F(CoreGraphics, CurrentModeGivesBitsAndSamples) {
         CFDictionaryRef mode = CGDisplayCurrentMode(c.id);
         ASSERT_NE(mode, nullptr);
         int32_t bits = -1, samples = -1;
-        EXPECT_TRUE(cf::CFNumberGetValue(
-            static_cast<cf::CFNumberRef>(cf::CFDictionaryGetValue(mode, cf::CFSTR("BitsPerSample"))),
-            cf::kCFNumberSInt32Type, &bits));
+        EXPECT_TRUE(cf::CFNumberGetValue(static_cast<cf::CFNumberRef>(cf::CFDictionaryGetValue(
+                                             mode, cf::CFSTR("BitsPerSample"))),
+                                         cf::kCFNumberSInt32Type, &bits));
         // A key made at run time finds the value as well as a literal one.
         cf::CFStringRef key =
             cf::CFStringCreateWithCString(nullptr, "SamplesPerPixel", cf::kCFStringEncodingUTF8);
-        EXPECT_TRUE(cf::CFNumberGetValue(
-            static_cast<cf::CFNumberRef>(cf::CFDictionaryGetValue(mode, key)),
-            cf::kCFNumberSInt32Type, &samples));
+        EXPECT_TRUE(
+            cf::CFNumberGetValue(static_cast<cf::CFNumberRef>(cf::CFDictionaryGetValue(mode, key)),
+                                 cf::kCFNumberSInt32Type, &samples));
         cf::CFRelease(key);
         EXPECT_EQ(bits, c.bits);
         EXPECT_EQ(samples, c.samples);
@@ -262,8 +262,8 @@ TEST_F(CoreGraphics, ColourSpaces) {
     CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
     CGColorSpaceRef gray = CGColorSpaceCreateDeviceGray();
     CGColorSpaceRef generic = CGColorSpaceCreateWithName(kCGColorSpaceGenericRGB);
-    cf::CFStringRef name =
-        cf::CFStringCreateWithCString(nullptr, "kCGColorSpaceGenericRGB", cf::kCFStringEncodingASCII);
+    cf::CFStringRef name = cf::CFStringCreateWithCString(nullptr, "kCGColorSpaceGenericRGB",
+                                                         cf::kCFStringEncodingASCII);
     CGColorSpaceRef byText = CGColorSpaceCreateWithName(name);
     EXPECT_EQ(CGColorSpaceGetModel(rgb), kCGColorSpaceModelRGB);
     EXPECT_EQ(CGColorSpaceGetModel(gray), kCGColorSpaceModelMonochrome);
@@ -333,8 +333,8 @@ TEST_F(CoreGraphics, BitmapContextRejectsBadArguments) {
 // One pixel drawn into a context of each alpha info lands in that layout.
 TEST_F(CoreGraphics, AlphaInfosLayOutPixelsInMemoryOrder) {
     CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
-    const uint8_t opaque[4] = {30, 20, 10, 0};          // B, G, R, X
-    const uint8_t halfRed[4] = {64, 0, 0, 128};         // R, G, B, A premultiplied
+    const uint8_t opaque[4] = {30, 20, 10, 0};   // B, G, R, X
+    const uint8_t halfRed[4] = {64, 0, 0, 128};  // R, G, B, A premultiplied
     CGImageRef solid = CGImageCreate(1, 1, 8, 32, 4, rgb, 6 | kCGBitmapByteOrder32Little, opaque);
     CGImageRef translucent = CGImageCreate(1, 1, 8, 32, 4, rgb, 1, halfRed);
     ASSERT_NE(solid, nullptr);
@@ -344,10 +344,8 @@ TEST_F(CoreGraphics, AlphaInfosLayOutPixelsInMemoryOrder) {
         std::array<uint8_t, 4> solid, translucent;  // the latter over transparent black
     };
     const Case cases[] = {
-        {1, {10, 20, 30, 255}, {64, 0, 0, 128}},
-        {2, {255, 10, 20, 30}, {128, 64, 0, 0}},
-        {3, {10, 20, 30, 255}, {128, 0, 0, 128}},
-        {4, {255, 10, 20, 30}, {128, 128, 0, 0}},
+        {1, {10, 20, 30, 255}, {64, 0, 0, 128}},  {2, {255, 10, 20, 30}, {128, 64, 0, 0}},
+        {3, {10, 20, 30, 255}, {128, 0, 0, 128}}, {4, {255, 10, 20, 30}, {128, 128, 0, 0}},
         {5, {10, 20, 30, 255}, {64, 0, 0, 255}},  // no alpha: over opaque black
         {6, {255, 10, 20, 30}, {255, 64, 0, 0}},
     };
@@ -427,15 +425,20 @@ TEST_F(CoreGraphics, DrawImagePlacesWithYUpAndScales) {
         Rows want;
     };
     const Case cases[] = {
-        {"top left: y = height - image height", CGRectMake(0, 2, 2, 2),
+        {"top left: y = height - image height",
+         CGRectMake(0, 2, 2, 2),
          {{1, 2, 0, 0}, {3, 4, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}},
-        {"bottom right: y = 0", CGRectMake(2, 0, 2, 2),
+        {"bottom right: y = 0",
+         CGRectMake(2, 0, 2, 2),
          {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 1, 2}, {0, 0, 3, 4}}},
-        {"stretched to the whole context", CGRectMake(0, 0, 4, 4),
+        {"stretched to the whole context",
+         CGRectMake(0, 0, 4, 4),
          {{1, 1, 2, 2}, {1, 1, 2, 2}, {3, 3, 4, 4}, {3, 3, 4, 4}}},
-        {"squeezed into one row", CGRectMake(0, 3, 4, 1),
+        {"squeezed into one row",
+         CGRectMake(0, 3, 4, 1),
          {{3, 3, 4, 4}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}},
-        {"partly outside", CGRectMake(-1, 3, 2, 2),
+        {"partly outside",
+         CGRectMake(-1, 3, 2, 2),
          {{4, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}},
         {"wholly outside", CGRectMake(4, 0, 2, 2), Rows(4, std::vector<int>(4, 0))},
         {"empty", CGRectMake(0, 0, 0, 2), Rows(4, std::vector<int>(4, 0))},

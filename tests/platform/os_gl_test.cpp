@@ -17,10 +17,12 @@ namespace os = platform::os;
 namespace {
 
 // Pixel (x, y) of display number `tag` is R = tag, G = y, B = x.
-uint32_t Colour(uint32_t tag, int x, int y) { return tag << 16 | uint32_t(y) << 8 | uint32_t(x); }
+uint32_t Colour(uint32_t tag, int x, int y) {
+    return tag << 16 | uint32_t(y) << 8 | uint32_t(x);
+}
 
 class Gl : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         auto s = std::make_unique<platform::VirtualScreen>();
         screen = s.get();
@@ -34,7 +36,8 @@ protected:
     uint32_t Add(platform::Rect points, int ppp, uint32_t tag) {
         const uint32_t id = screen->AddDisplay(points, ppp);
         for (int y = 0; y < points.height * ppp; ++y)
-            for (int x = 0; x < points.width * ppp; ++x) screen->SetPixel(id, x, y, Colour(tag, x, y));
+            for (int x = 0; x < points.width * ppp; ++x)
+                screen->SetPixel(id, x, y, Colour(tag, x, y));
         return id;
     }
     // The steps a capture takes to read a display's front buffer.

@@ -18,10 +18,12 @@ namespace os = platform::os;
 namespace {
 
 // Pixel (x, y) of display number `tag` is R = tag, G = y, B = x.
-uint32_t Colour(uint32_t tag, int x, int y) { return tag << 16 | uint32_t(y) << 8 | uint32_t(x); }
+uint32_t Colour(uint32_t tag, int x, int y) {
+    return tag << 16 | uint32_t(y) << 8 | uint32_t(x);
+}
 
 class QuickDraw : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         auto s = std::make_unique<platform::VirtualScreen>();
         screen = s.get();
@@ -35,7 +37,8 @@ protected:
     uint32_t Add(platform::Rect points, int ppp, uint32_t tag) {
         const uint32_t id = screen->AddDisplay(points, ppp);
         for (int y = 0; y < points.height * ppp; ++y)
-            for (int x = 0; x < points.width * ppp; ++x) screen->SetPixel(id, x, y, Colour(tag, x, y));
+            for (int x = 0; x < points.width * ppp; ++x)
+                screen->SetPixel(id, x, y, Colour(tag, x, y));
         return id;
     }
     // The colour of a world pixel as 0xRRGGBB (a gray level repeated for depth 8).
@@ -171,7 +174,8 @@ TEST_F(QuickDraw, RectangleAcrossTwoDevicesAndBeyond) {
         for (int x = 0; x < width; ++x) {
             const int gx = left + x, gy = top + y;
             uint32_t want = 0;
-            if (gy >= 0 && gy < 2 && gx < 4) want = gx < 2 ? Colour(1, gx, gy) : Colour(2, gx - 2, gy);
+            if (gy >= 0 && gy < 2 && gx < 4)
+                want = gx < 2 ? Colour(1, gx, gy) : Colour(2, gx - 2, gy);
             EXPECT_EQ(At(w, x, y), want) << x << "," << y;
         }
     DisposeGWorld(w);
@@ -212,9 +216,12 @@ TEST_F(QuickDraw, NewGWorldChecksDepthAndSize) {
         cf::OSErr want;
     };
     const Case cases[] = {
-        {32, small, cf::noErr},       {24, small, cf::noErr},
-        {16, small, cf::noErr},       {8, small, cf::noErr},
-        {12, small, cf::paramErr},    {0, small, cf::paramErr},
+        {32, small, cf::noErr},
+        {24, small, cf::noErr},
+        {16, small, cf::noErr},
+        {8, small, cf::noErr},
+        {12, small, cf::paramErr},
+        {0, small, cf::paramErr},
         {32, R(5, 5, 5, 9), cf::noErr},  // empty, as the caller will find out from its bounds
         {32, R(-32768, -32768, 32767, 32767), cf::memFullErr},
     };
@@ -267,7 +274,8 @@ TEST_F(QuickDraw, SectRect) {
 // What a program does to find the QuickDraw functions.
 cf::CFBundleRef LoadApplicationServices(cf::OSErr* err = nullptr) {
     cf::FSRef folder;
-    const cf::OSErr e = cf::FSFindFolder(cf::kOnSystemDisk, cf::kFrameworksFolderType, true, &folder);
+    const cf::OSErr e =
+        cf::FSFindFolder(cf::kOnSystemDisk, cf::kFrameworksFolderType, true, &folder);
     if (err != nullptr) *err = e;
     if (e != cf::noErr) return nullptr;
     cf::CFURLRef base = cf::CFURLCreateFromFSRef(cf::kCFAllocatorDefault, &folder);
@@ -356,7 +364,8 @@ TEST_F(QuickDraw, OnlyTheFrameworksFolderAndKnownBundlesAreFound) {
     EXPECT_EQ(cf::FSFindFolder(-100, cf::kFrameworksFolderType, true, &ref), cf::fnfErr);
     EXPECT_EQ(cf::FSFindFolder(cf::kOnSystemDisk, cf::kFrameworksFolderType, true, nullptr),
               cf::paramErr);
-    ASSERT_EQ(cf::FSFindFolder(cf::kOnSystemDisk, cf::kFrameworksFolderType, true, &ref), cf::noErr);
+    ASSERT_EQ(cf::FSFindFolder(cf::kOnSystemDisk, cf::kFrameworksFolderType, true, &ref),
+              cf::noErr);
     cf::CFURLRef base = cf::CFURLCreateFromFSRef(nullptr, &ref);
     for (const char* name : {"Carbon.framework", "ApplicationServices", ""}) {
         cf::CFStringRef s = cf::CFStringCreateWithCString(nullptr, name, cf::kCFStringEncodingUTF8);
@@ -384,7 +393,8 @@ TEST_F(QuickDraw, OnlyTheFrameworksFolderAndKnownBundlesAreFound) {
 TEST_F(QuickDraw, StringsCheckTheirEncoding) {
     EXPECT_EQ(cf::CFStringCreateWithCString(nullptr, "caf\xC3\xA9", cf::kCFStringEncodingASCII),
               nullptr);
-    EXPECT_EQ(cf::CFStringCreateWithCString(nullptr, "caf\xE9", cf::kCFStringEncodingUTF8), nullptr);
+    EXPECT_EQ(cf::CFStringCreateWithCString(nullptr, "caf\xE9", cf::kCFStringEncodingUTF8),
+              nullptr);
     EXPECT_EQ(cf::CFStringCreateWithCString(nullptr, nullptr, cf::kCFStringEncodingUTF8), nullptr);
     cf::CFStringRef ok =
         cf::CFStringCreateWithCString(nullptr, "caf\xC3\xA9", cf::kCFStringEncodingUTF8);

@@ -116,14 +116,14 @@ void CFRelease(CFTypeRef object) {
 
 CFStringRef CFSTR(const char* text) {
     if (text == nullptr) return nullptr;
+    // Never freed: a literal string must stay valid for every static
+    // destructor that may still look a key up at exit.
     static std::mutex mutex;
-    static std::map<std::string, std::unique_ptr<OpaqueCFString>, std::less<>> strings;
+    static auto* strings = new std::map<std::string, const OpaqueCFString*, std::less<>>();
     std::lock_guard lock(mutex);
-    auto it = strings.find(std::string_view(text));
-    if (it == strings.end()) {
-        it = strings.emplace(text, std::make_unique<OpaqueCFString>(text, true)).first;
-    }
-    return it->second.get();
+    auto it = strings->find(std::string_view(text));
+    if (it == strings->end()) it = strings->emplace(text, new OpaqueCFString(text, true)).first;
+    return it->second;
 }
 
 CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* text, CFStringEncoding encoding) {
@@ -174,8 +174,8 @@ CFURLRef CFURLCreateFromFSRef(CFAllocatorRef, const FSRef* ref) {
     return new OpaqueCFURL(std::string(kFrameworksPath) + "/");
 }
 
-CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef, CFURLRef url,
-                                               CFStringRef component, bool isDirectory) {
+CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef, CFURLRef url, CFStringRef component,
+                                               bool isDirectory) {
     const std::string* c = StringText(component);
     if (url == nullptr || c == nullptr) return nullptr;
     if (os::CreationShouldFail(os::ObjectKind::Url)) return nullptr;

@@ -96,7 +96,9 @@ OpaqueRowFn OpaqueRowFor(Order s, Order d) {
 using UnpackFn = void (*)(const uint8_t* src, const int32_t* xmap, size_t n, uint8_t* out);
 using PackFn = void (*)(const uint8_t* in, size_t n, uint8_t* dst);
 
-inline uint8_t Mul(unsigned c, unsigned a) { return static_cast<uint8_t>((c * a + 127) / 255); }
+inline uint8_t Mul(unsigned c, unsigned a) {
+    return static_cast<uint8_t>((c * a + 127) / 255);
+}
 
 inline size_t At(const int32_t* xmap, size_t i) {
     return xmap != nullptr ? static_cast<size_t>(xmap[i]) : i;
@@ -241,7 +243,8 @@ PackFn PackFor(PixelLayout l) {
 void Over(const uint8_t* src, uint8_t* dst, size_t n) {
     for (size_t i = 0; i < 4 * n; i += 4) {
         const unsigned keep = 255u - src[i + 3];
-        for (size_t c = 0; c < 4; ++c) dst[i + c] = static_cast<uint8_t>(src[i + c] + Mul(dst[i + c], keep));
+        for (size_t c = 0; c < 4; ++c)
+            dst[i + c] = static_cast<uint8_t>(src[i + c] + Mul(dst[i + c], keep));
     }
 }
 
@@ -306,9 +309,9 @@ uint8_t* OpaqueCGContext::Writable() {
     return data;
 }
 
-CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height,
-                                   size_t bitsPerComponent, size_t bytesPerRow,
-                                   CGColorSpaceRef space, CGBitmapInfo bitmapInfo) {
+CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size_t bitsPerComponent,
+                                   size_t bytesPerRow, CGColorSpaceRef space,
+                                   CGBitmapInfo bitmapInfo) {
     constexpr size_t kMaxBytes = size_t{1} << 40;
     if (width == 0 || height == 0 || bitsPerComponent != 8) return nullptr;
     if (CGColorSpaceGetModel(space) != kCGColorSpaceModelRGB) return nullptr;
@@ -357,7 +360,9 @@ void* CGBitmapContextGetData(CGContextRef context) {
     return data;
 }
 
-size_t CGBitmapContextGetBitsPerPixel(CGContextRef context) { return context == nullptr ? 0 : 32; }
+size_t CGBitmapContextGetBitsPerPixel(CGContextRef context) {
+    return context == nullptr ? 0 : 32;
+}
 
 size_t CGBitmapContextGetWidth(CGContextRef context) {
     return context == nullptr ? 0 : context->width;
@@ -383,9 +388,9 @@ void CGContextClearRect(CGContextRef context, CGRect rect) {
     if (base == nullptr) return;
     const auto n = static_cast<size_t>(s.x1 - s.x0) * 4;
     for (int64_t y = s.y0; y < s.y1; ++y) {
-        std::memset(base + static_cast<size_t>(y) * context->bytesPerRow +
-                        static_cast<size_t>(s.x0) * 4,
-                    0, n);
+        std::memset(
+            base + static_cast<size_t>(y) * context->bytesPerRow + static_cast<size_t>(s.x0) * 4, 0,
+            n);
     }
 }
 

@@ -30,7 +30,9 @@ CGRect Standardized(CGRect r) {
 const CGRect CGRectNull = {
     {std::numeric_limits<CGFloat>::infinity(), std::numeric_limits<CGFloat>::infinity()}, {0, 0}};
 
-bool CGRectIsNull(CGRect r) { return std::isinf(r.origin.x) || std::isinf(r.origin.y); }
+bool CGRectIsNull(CGRect r) {
+    return std::isinf(r.origin.x) || std::isinf(r.origin.y);
+}
 
 CGRect CGRectIntersection(CGRect a, CGRect b) {
     if (CGRectIsNull(a) || CGRectIsNull(b)) return CGRectNull;
@@ -45,8 +47,7 @@ CGRect CGRectIntersection(CGRect a, CGRect b) {
     return CGRectMake(x0, y0, x1 - x0, y1 - y0);
 }
 
-CGError CGGetActiveDisplayList(uint32_t maxDisplays, CGDirectDisplayID* displays,
-                               uint32_t* count) {
+CGError CGGetActiveDisplayList(uint32_t maxDisplays, CGDirectDisplayID* displays, uint32_t* count) {
     if (count == nullptr) return kCGErrorIllegalArgument;
     const auto list = CurrentScreen().Displays();
     if (displays == nullptr) {
@@ -118,9 +119,13 @@ CGColorSpaceRef NewSpace(CGColorSpaceModel model) {
 
 }  // namespace
 
-CGColorSpaceRef CGColorSpaceCreateDeviceRGB() { return NewSpace(kCGColorSpaceModelRGB); }
+CGColorSpaceRef CGColorSpaceCreateDeviceRGB() {
+    return NewSpace(kCGColorSpaceModelRGB);
+}
 
-CGColorSpaceRef CGColorSpaceCreateDeviceGray() { return NewSpace(kCGColorSpaceModelMonochrome); }
+CGColorSpaceRef CGColorSpaceCreateDeviceGray() {
+    return NewSpace(kCGColorSpaceModelMonochrome);
+}
 
 CGColorSpaceRef CGColorSpaceCreateWithName(CFStringRef name) {
     const std::string* text = cf::StringText(name);

@@ -86,9 +86,9 @@ OpaqueCGImage* NewImage(size_t width, size_t height, size_t bytesPerRow, PixelLa
     return image;
 }
 
-CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent,
-                         size_t bitsPerPixel, size_t bytesPerRow, CGColorSpaceRef space,
-                         CGBitmapInfo bitmapInfo, const void* data) {
+CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent, size_t bitsPerPixel,
+                         size_t bytesPerRow, CGColorSpaceRef space, CGBitmapInfo bitmapInfo,
+                         const void* data) {
     if (width == 0 || height == 0 || bitsPerComponent != 8 || data == nullptr) return nullptr;
     const CGBitmapInfo alpha = bitmapInfo & kCGBitmapAlphaInfoMask;
     const CGColorSpaceModel model = CGColorSpaceGetModel(space);
@@ -111,8 +111,8 @@ CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent,
         !Product(bytesPerRow, height, &unused)) {
         return nullptr;
     }
-    OpaqueCGImage* image = NewImage(width, height, rowBytes, layout,
-                                    static_cast<CGImageAlphaInfo>(alpha), space);
+    OpaqueCGImage* image =
+        NewImage(width, height, rowBytes, layout, static_cast<CGImageAlphaInfo>(alpha), space);
     if (image == nullptr) return nullptr;
     auto* dst = image->pixels.get();
     const auto* src = static_cast<const uint8_t*>(data);
@@ -131,9 +131,13 @@ void CGImageRelease(CGImageRef image) {
     if (image != nullptr) image->Release();
 }
 
-size_t CGImageGetWidth(CGImageRef image) { return image == nullptr ? 0 : image->width; }
+size_t CGImageGetWidth(CGImageRef image) {
+    return image == nullptr ? 0 : image->width;
+}
 
-size_t CGImageGetHeight(CGImageRef image) { return image == nullptr ? 0 : image->height; }
+size_t CGImageGetHeight(CGImageRef image) {
+    return image == nullptr ? 0 : image->height;
+}
 
 CGColorSpaceRef CGImageGetColorSpace(CGImageRef image) {
     return image == nullptr ? nullptr : image->space;

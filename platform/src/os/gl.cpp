@@ -1,10 +1,11 @@
 // Full-screen CGL contexts over the platform Screen: the front buffer of a
 // context is its display's pixels.
+#include "platform/os/gl.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "os/object.h"
-#include "platform/os/gl.h"
 #include "platform/screen.h"
 
 namespace platform::gl {
@@ -36,8 +37,8 @@ bool ContextDisplay(const OpaqueCGLContext* ctx, DisplayInfo* out) {
 
 }  // namespace
 
-CGLError CGLChoosePixelFormat(const CGLPixelFormatAttribute* attributes,
-                              CGLPixelFormatObj* format, GLint* count) {
+CGLError CGLChoosePixelFormat(const CGLPixelFormatAttribute* attributes, CGLPixelFormatObj* format,
+                              GLint* count) {
     if (format == nullptr || attributes == nullptr) return kCGLBadAttribute;
     *format = nullptr;
     if (count != nullptr) *count = 0;
@@ -93,7 +94,9 @@ CGLError CGLSetCurrentContext(CGLContextObj context) {
     return kCGLNoError;
 }
 
-CGLContextObj CGLGetCurrentContext() { return gCurrent; }
+CGLContextObj CGLGetCurrentContext() {
+    return gCurrent;
+}
 
 CGLError CGLSetFullScreen(CGLContextObj context) {
     if (context == nullptr) return kCGLBadContext;
@@ -120,7 +123,8 @@ void glPixelStorei(GLenum name, GLint value) {
     if (gCurrent == nullptr) return;
     switch (name) {
         case GL_PACK_ALIGNMENT:
-            if (value == 1 || value == 2 || value == 4 || value == 8) gCurrent->packAlignment = value;
+            if (value == 1 || value == 2 || value == 4 || value == 8)
+                gCurrent->packAlignment = value;
             break;
         case GL_PACK_ROW_LENGTH:
             if (value >= 0) gCurrent->packRowLength = value;
@@ -179,7 +183,7 @@ void glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format
     auto* out = static_cast<uint8_t*>(pixels);
     for (int32_t r = 0; r < view.height; ++r) {
         const int64_t screenRow = int64_t{covered.y} + r;  // from the top
-        const int64_t glRow = (ph - 1 - screenRow) - y;     // from the first row of the read
+        const int64_t glRow = (ph - 1 - screenRow) - y;    // from the first row of the read
         const int64_t offset = (ctx->packSkipRows + glRow) * rowBytes +
                                (ctx->packSkipPixels + (int64_t{covered.x} - x)) * 4;
         std::memcpy(out + offset, view.data + static_cast<size_t>(r) * view.stride,

@@ -10,7 +10,9 @@ constexpr size_t kKinds = static_cast<size_t>(ObjectKind::GWorld) + 1;
 std::array<std::atomic<int64_t>, kKinds> gLive{};
 std::array<std::atomic<int>, kKinds> gFailures{};
 
-size_t Index(ObjectKind kind) { return static_cast<size_t>(kind); }
+size_t Index(ObjectKind kind) {
+    return static_cast<size_t>(kind);
+}
 
 }  // namespace
 

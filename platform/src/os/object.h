@@ -10,7 +10,7 @@
 namespace platform::os {
 
 class Object {
-public:
+  public:
     // Immortal objects (named strings, mode dictionaries) are never freed and
     // not counted; retain and release leave them alone.
     explicit Object(ObjectKind kind, bool immortal = false);
@@ -22,7 +22,7 @@ public:
     void Retain() const;
     void Release() const;
 
-private:
+  private:
     mutable std::atomic<int32_t> refs_{1};
     ObjectKind kind_;
     bool immortal_;
@@ -32,6 +32,8 @@ private:
 bool CreationShouldFail(ObjectKind kind);
 
 // Any object reference of the subsets as the common base.
-inline const Object* AsObject(const void* ref) { return static_cast<const Object*>(ref); }
+inline const Object* AsObject(const void* ref) {
+    return static_cast<const Object*>(ref);
+}
 
 }  // namespace platform::os

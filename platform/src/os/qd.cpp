@@ -4,6 +4,8 @@
 //
 // QuickDraw is used from one thread; the mutex only keeps the device and
 // world tables consistent.
+#include "platform/os/qd.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +15,6 @@
 #include <vector>
 
 #include "os/object.h"
-#include "platform/os/qd.h"
 #include "platform/screen.h"
 
 namespace platform::qd {
@@ -57,7 +58,9 @@ std::map<const BitMap*, GrafPort*> gWorlds;
 // goes away (it then reads nothing).
 std::vector<std::unique_ptr<Device>> gDevices;
 
-int16_t Clamp16(int64_t v) { return static_cast<int16_t>(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX)); }
+int16_t Clamp16(int64_t v) {
+    return static_cast<int16_t>(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX));
+}
 
 // Brings the devices up to date with the displays, in the order of the
 // display list (the main display first); returns the first and the main one.
@@ -108,7 +111,9 @@ GrafPort* WorldOf(const BitMap* bits) {
     return it == gWorlds.end() ? nullptr : it->second;
 }
 
-int BytesPerPixel(int depth) { return depth / 8; }
+int BytesPerPixel(int depth) {
+    return depth / 8;
+}
 
 template <int D>
 inline void Put(uint8_t* p, uint8_t r, uint8_t g, uint8_t b) {
@@ -207,7 +212,8 @@ void FillRect(const Rect* r, const Pattern* pattern) {
         const uint8_t bits = pattern->pat[(y - b.top) & 7];
         for (int x = x0; x < x1; ++x) {
             const bool on = (bits >> (7 - ((x - b.left) & 7))) & 1;
-            PutPixel(depth, row + static_cast<size_t>(x - b.left) * bpp, on ? port->fore : port->back);
+            PutPixel(depth, row + static_cast<size_t>(x - b.left) * bpp,
+                     on ? port->fore : port->back);
         }
     }
 }
@@ -245,7 +251,9 @@ void GetPort(GrafPtr* port) {
     if (port != nullptr) *port = gCurrent;
 }
 
-void SetGWorld(CGrafPtr port, GDHandle) { SetPort(port); }
+void SetGWorld(CGrafPtr port, GDHandle) {
+    SetPort(port);
+}
 
 OSErr NewGWorld(GWorldPtr* world, int16_t depth, const Rect* bounds, CTabHandle, GDHandle,
                 GWorldFlags) {
@@ -289,7 +297,9 @@ PixMapHandle GetGWorldPixMap(GWorldPtr world) {
     return world == nullptr || !world->isWorld ? nullptr : &world->pixmapMaster;
 }
 
-bool LockPixels(PixMapHandle pixels) { return pixels != nullptr && *pixels != nullptr; }
+bool LockPixels(PixMapHandle pixels) {
+    return pixels != nullptr && *pixels != nullptr;
+}
 
 void UnlockPixels(PixMapHandle) {}
 
@@ -341,12 +351,16 @@ void CopyBits(const BitMap* src, const BitMap* dst, const Rect* srcRect, const R
     const int64_t ppp = d.pixelsPerPoint;
     const int64_t sx = (srcRect->left - int64_t{d.bounds.x}) * ppp;
     const int64_t sy = (srcRect->top - int64_t{d.bounds.y}) * ppp;
-    const int64_t loX = std::max<int64_t>(sx, 0), hiX = std::min<int64_t>(sx + srcW * ppp, d.PixelWidth());
-    const int64_t loY = std::max<int64_t>(sy, 0), hiY = std::min<int64_t>(sy + srcH * ppp, d.PixelHeight());
+    const int64_t loX = std::max<int64_t>(sx, 0),
+                  hiX = std::min<int64_t>(sx + srcW * ppp, d.PixelWidth());
+    const int64_t loY = std::max<int64_t>(sy, 0),
+                  hiY = std::min<int64_t>(sy + srcH * ppp, d.PixelHeight());
     if (hiX <= loX || hiY <= loY) return;
 
-    std::vector<int32_t> xmap = SampleMap(x0, x1 - x0, dstRect->left, dstW, sx, srcW * ppp, loX, hiX);
-    std::vector<int32_t> ymap = SampleMap(y0, y1 - y0, dstRect->top, dstH, sy, srcH * ppp, loY, hiY);
+    std::vector<int32_t> xmap =
+        SampleMap(x0, x1 - x0, dstRect->left, dstW, sx, srcW * ppp, loX, hiX);
+    std::vector<int32_t> ymap =
+        SampleMap(y0, y1 - y0, dstRect->top, dstH, sy, srcH * ppp, loY, hiY);
     int32_t minX = INT32_MAX, maxX = -1, minY = INT32_MAX, maxY = -1;
     for (int32_t v : xmap) {
         if (v >= 0) minX = std::min(minX, v), maxX = std::max(maxX, v);
@@ -374,7 +388,8 @@ void CopyBits(const BitMap* src, const BitMap* dst, const Rect* srcRect, const R
         const int64_t y = y0 + static_cast<int64_t>(i);
         uint8_t* out = world->pixels + static_cast<size_t>(y - wb.top) * world->pixmap.rowBytes +
                        static_cast<size_t>(x0 - wb.left) * bpp;
-        row(view.data + static_cast<size_t>(v - covered.y) * view.stride, xmap.data(), xmap.size(), out);
+        row(view.data + static_cast<size_t>(v - covered.y) * view.stride, xmap.data(), xmap.size(),
+            out);
     }
 }
 

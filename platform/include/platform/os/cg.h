@@ -61,8 +61,7 @@ inline constexpr CGError kCGErrorIllegalArgument = 1001;
 
 // Up to `maxDisplays` active display ids, the main display first. With
 // `displays` null, *count receives the number of active displays.
-CGError CGGetActiveDisplayList(uint32_t maxDisplays, CGDirectDisplayID* displays,
-                               uint32_t* count);
+CGError CGGetActiveDisplayList(uint32_t maxDisplays, CGDirectDisplayID* displays, uint32_t* count);
 // 0 when there is no display.
 CGDirectDisplayID CGMainDisplayID();
 // Bounds in global points; all zero for an unknown display.
@@ -128,9 +127,9 @@ using CGImageRef = OpaqueCGImage*;
 // - a gray space, 8 bits per pixel, alpha info 0;
 // - alpha info 7, 8 bits per pixel, any or no space (an alpha mask).
 // Null for anything else, for a zero size or for too short rows.
-CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent,
-                         size_t bitsPerPixel, size_t bytesPerRow, CGColorSpaceRef space,
-                         CGBitmapInfo bitmapInfo, const void* data);
+CGImageRef CGImageCreate(size_t width, size_t height, size_t bitsPerComponent, size_t bitsPerPixel,
+                         size_t bytesPerRow, CGColorSpaceRef space, CGBitmapInfo bitmapInfo,
+                         const void* data);
 CGImageRef CGImageRetain(CGImageRef image);
 void CGImageRelease(CGImageRef image);
 size_t CGImageGetWidth(CGImageRef image);
@@ -168,9 +167,9 @@ using CGContextRef = OpaqueCGContext*;
 // default or 32-bit big-endian byte order. `bytesPerRow` 0 means 4 × width.
 // Null for any other arguments, a zero size, rows shorter than 4 × width or
 // sizes that overflow.
-CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height,
-                                   size_t bitsPerComponent, size_t bytesPerRow,
-                                   CGColorSpaceRef space, CGBitmapInfo bitmapInfo);
+CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size_t bitsPerComponent,
+                                   size_t bytesPerRow, CGColorSpaceRef space,
+                                   CGBitmapInfo bitmapInfo);
 CGContextRef CGContextRetain(CGContextRef context);
 void CGContextRelease(CGContextRef context);
 void* CGBitmapContextGetData(CGContextRef context);

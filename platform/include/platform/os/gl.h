@@ -50,8 +50,8 @@ using CGLContextObj = OpaqueCGLContext*;
 // `attributes` ends with 0; kCGLPFADisplayMask is followed by the mask of
 // the wanted display(s) (CGDisplayIDToOpenGLDisplayMask). No matching display
 // gives kCGLBadDisplay with *format null and *count 0.
-CGLError CGLChoosePixelFormat(const CGLPixelFormatAttribute* attributes,
-                              CGLPixelFormatObj* format, GLint* count);
+CGLError CGLChoosePixelFormat(const CGLPixelFormatAttribute* attributes, CGLPixelFormatObj* format,
+                              GLint* count);
 CGLError CGLDestroyPixelFormat(CGLPixelFormatObj format);
 CGLError CGLCreateContext(CGLPixelFormatObj format, CGLContextObj share, CGLContextObj* context);
 // Current on the calling thread; null makes no context current.
