@@ -36,7 +36,9 @@ bool g_inQuit = false;
 bool g_loopRunning = false;
 int32_t g_quitCode = 0;
 bool g_appOpenRaised = false;
-std::vector<Window*> g_openWindows;
+// The framework holds every open window: a program may drop its last
+// reference to a window it showed (an implicit instance) and the window stays.
+std::vector<Ref<Window>> g_openWindows;
 Window* g_lastShown = nullptr;
 int g_signalPipe[2] = {-1, -1};
 QSocketNotifier* g_signalNotifier = nullptr;
@@ -93,16 +95,24 @@ void EnsureToolkit() {
 }
 
 void RegisterOpenWindow(Window* w) {
-    if (std::find(g_openWindows.begin(), g_openWindows.end(), w) == g_openWindows.end())
-        g_openWindows.push_back(w);
+    for (const auto& open : g_openWindows) {
+        if (open.Get() == w) return;
+    }
+    g_openWindows.emplace_back(w);
 }
 void UnregisterOpenWindow(Window* w) {
-    g_openWindows.erase(std::remove(g_openWindows.begin(), g_openWindows.end(), w),
-                        g_openWindows.end());
     if (g_lastShown == w) g_lastShown = nullptr;
+    auto it = std::find_if(g_openWindows.begin(), g_openWindows.end(),
+                           [w](const Ref<Window>& open) { return open.Get() == w; });
+    if (it == g_openWindows.end()) return;
+    // Dropped after the list is consistent again: this may be the last reference.
+    Ref<Window> last = std::move(*it);
+    g_openWindows.erase(it);
 }
 std::vector<Window*> OpenWindowList() {
-    return g_openWindows;
+    std::vector<Window*> out;
+    for (const auto& w : g_openWindows) out.push_back(w.Get());
+    return out;
 }
 void NoteWindowShown(Window* w) {
     g_lastShown = w;
@@ -148,7 +158,7 @@ void HandleSignal(int sig) {
 
 void InstallWatchers() {
     EnsureToolkit();
-    if (!g_signalNotifier && !g_testMode) {
+    if (!g_signalNotifier) {
         if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
             fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
             g_signalNotifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read);
@@ -193,7 +203,9 @@ void RuntimeRun() {
 }
 
 void RB_ApplicationQuit(int32_t code) {
-    detail::g_quitCode = code;
+    // The first request's code stands: a Close handler that quits again while
+    // the quit closes the windows does not change it.
+    if (!detail::g_quitRequested) detail::g_quitCode = code;
     detail::g_quitRequested = true;
     // A Close handler that quits lands here again while the windows are being
     // closed; the outer call finishes the job.

@@ -99,11 +99,8 @@ void AdvanceTestClock(int64_t ms, const std::function<void()>& afterEachTick) {
         if (!bestEntry) break;
         g_now = bestEntry->due;
         auto it = Entries().find(best);
-        if (it->second.repeat) {
-            it->second.due += it->second.period;
-            // Ties among timers keep a stable round-robin order.
-            it->second.order = g_nextOrder++;
-        }
+        // Timers due at the same moment fire in the order they were started.
+        if (it->second.repeat) it->second.due += it->second.period;
         FireEntry(best);
         if (afterEachTick) afterEachTick();
     }

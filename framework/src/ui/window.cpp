@@ -342,7 +342,6 @@ Window::Window() = default;
 
 Window::~Window() {
     for (auto& [name, control] : controls_) control->Detach();
-    if (open_) detail::UnregisterOpenWindow(this);
 }
 
 void Window::EnsurePeer() {

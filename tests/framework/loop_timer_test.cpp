@@ -1,0 +1,87 @@
+// Timers under the test clock.
+#include <gtest/gtest.h>
+
+#include "fw/testing/headless.h"
+#include "ui_test_windows.h"
+
+namespace {
+
+class TimerTest : public ::testing::Test {
+protected:
+    fw::testing::Headless headless;
+    std::vector<std::string> fired;
+
+    fw::Ref<fw::Timer> AddTimer(fw::Window& w, const char* name, int32_t period, int32_t mode = 2) {
+        auto t = fw::RuntimeCheckCast<fw::Timer>(w.New(fw::Timer::ClassInfo()));
+        t->Constructor();
+        w.AddControl(name, t);
+        fw::RuntimeMassPropertySetter(w.ControlByName(name), {{"Period", period}, {"Mode", mode}});
+        std::string label = name;
+        fw::RuntimeAddEventHandler(t, "Action", [this, label](const fw::Ref<fw::Object>& sender) {
+            ASSERT_TRUE(fw::RuntimeCheckCast<fw::Timer>(sender));
+            fired.push_back(label + "@" + std::to_string(headless.Now()));
+        });
+        return t;
+    }
+};
+
+TEST_F(TimerTest, DueTimersFireInDueTimeOrderOncePerElapsedPeriod) {
+    auto panel = uitest::MakeProbe();
+    auto view = uitest::MakeProbe({{"Visible", false}});  // hidden windows tick too
+    AddTimer(*panel, "P", 50);
+    AddTimer(*view, "V", 100);
+    headless.AdvanceClock(49);
+    EXPECT_TRUE(fired.empty());
+    headless.AdvanceClock(201);
+    EXPECT_EQ(fired, (std::vector<std::string>{"P@50", "P@100", "V@100", "P@150", "P@200",
+                                               "V@200", "P@250"}));
+    EXPECT_EQ(headless.Now(), 250);
+}
+
+TEST_F(TimerTest, ModesAndChanges) {
+    auto w = uitest::MakeProbe();
+    auto once = AddTimer(*w, "Once", 30, fw::Timer::kModeSingle);
+    auto off = AddTimer(*w, "Off", 30, fw::Timer::kModeOff);
+    headless.AdvanceClock(100);
+    EXPECT_EQ(fired, (std::vector<std::string>{"Once@30"}));
+    EXPECT_EQ(once->Mode(), fw::Timer::kModeOff);
+    fired.clear();
+    off->SetMode(fw::Timer::kModeMultiple);  // starts counting from now
+    headless.AdvanceClock(60);
+    EXPECT_EQ(fired, (std::vector<std::string>{"Off@130", "Off@160"}));
+}
+
+TEST_F(TimerTest, ClosingTheWindowStopsItsTimers) {
+    auto w = uitest::MakeProbe();
+    AddTimer(*w, "T", 100);
+    headless.AdvanceClock(100);
+    w->Close();
+    headless.AdvanceClock(500);
+    EXPECT_EQ(fired, (std::vector<std::string>{"T@100"}));
+}
+
+TEST_F(TimerTest, ATickThatClosesItsOwnWindowEndsCleanly) {
+    auto w = uitest::MakeProbe();
+    auto t = AddTimer(*w, "T", 10);
+    fw::RuntimeAddEventHandler(t, "Action", [&w](const fw::Ref<fw::Object>&) { w->Close(); });
+    t.Reset();
+    headless.AdvanceClock(50);
+    w.Reset();
+    headless.ProcessEvents();
+    EXPECT_EQ(fired, (std::vector<std::string>{"T@10"}));
+}
+
+TEST_F(TimerTest, ATimerNotYetInAWindowWaits) {
+    auto w = uitest::MakeProbe();
+    auto t = fw::New<fw::Timer>();
+    fw::RuntimeMassPropertySetter(t, {{"Period", 20}, {"Mode", 2}});
+    int ticks = 0;
+    fw::RuntimeAddEventHandler(t, "Action", [&](const fw::Ref<fw::Object>&) { ++ticks; });
+    headless.AdvanceClock(100);
+    EXPECT_EQ(ticks, 0);
+    w->AddControl("Late", t);
+    headless.AdvanceClock(40);
+    EXPECT_EQ(ticks, 2);
+}
+
+}  // namespace

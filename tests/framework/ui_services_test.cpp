@@ -1,0 +1,77 @@
+// Message box and URL recorders, the mouse and the keyboard object, and the
+// application object's own services.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "fw/runtime/exceptions.h"
+#include "fw/system/input.h"
+#include "fw/system/keyboard.h"
+#include "fw/testing/headless.h"
+#include "fw/ui/application.h"
+#include "fw/ui/dialogs.h"
+
+namespace {
+
+class ServicesTest : public ::testing::Test {
+protected:
+    fw::testing::Headless headless;
+};
+
+TEST_F(ServicesTest, MessageBoxesAndUrlsAreRecordedInOrder) {
+    fw::MsgBox("Hot key registration failed");
+    fw::MsgBox("second");
+    fw::ShowURL("mailto:someone@example.org");
+    EXPECT_EQ(headless.MessageBoxTexts(),
+              (std::vector<std::string>{"Hot key registration failed", "second"}));
+    EXPECT_EQ(headless.OpenedURLs(), (std::vector<std::string>{"mailto:someone@example.org"}));
+    headless.ClearRecords();
+    EXPECT_TRUE(headless.MessageBoxTexts().empty());
+}
+
+TEST_F(ServicesTest, MouseAndModifiersAreReadLiveAtEachCall) {
+    headless.SetMouse(-20, 840);
+    EXPECT_EQ(fw::System::MouseX(), -20);
+    EXPECT_EQ(fw::System::MouseY(), 840);
+    struct Case {
+        bool control, shift, option, command;
+    };
+    for (Case c : {Case{true, true, false, false}, Case{false, true, true, false},
+                   Case{true, false, false, true}, Case{false, false, false, false}}) {
+        headless.SetModifiers(c.control, c.shift, c.option, c.command);
+        auto k = fw::getKeyboardObject();
+        EXPECT_EQ(k->AsyncControlKey(), c.control);
+        EXPECT_EQ(k->AsyncShiftKey(), c.shift);
+        EXPECT_EQ(k->AsyncAltKey(), c.option);
+        EXPECT_EQ(k->AsyncCommandKey(), c.command);
+    }
+    // An object fetched earlier reads the state of now, not of its fetching.
+    auto k = fw::getKeyboardObject();
+    headless.SetModifiers(true, false, false);
+    EXPECT_TRUE(k->AsyncControlKey());
+}
+
+TEST_F(ServicesTest, ApplicationObjectAndVersion) {
+    EXPECT_TRUE(fw::getAppObject().IsNil());
+    auto app = fw::New<fw::Application>();
+    fw::RuntimeRegisterAppObject(app);
+    EXPECT_EQ(fw::getAppObject(), app);
+    EXPECT_FALSE(app->LongVersion().IsEmpty());
+    EXPECT_NE(app->LongVersion().Bytes().find('.'), std::string::npos);
+    bool called = false;
+    fw::RunFrameworkInitialization(nullptr);
+    static bool* flag = &called;
+    fw::RunFrameworkInitialization([] { *flag = true; });
+    EXPECT_TRUE(called);
+}
+
+TEST_F(ServicesTest, UnhandledExceptionIsReportedWithItsClassAndMessage) {
+    ::testing::internal::CaptureStderr();
+    fw::RuntimeUnhandledException(fw::IllegalCastException("not a Timer"));
+    fw::RuntimeDispatch([] { throw fw::OutOfBoundsException("index 5"); });
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("IllegalCastException: not a Timer\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("OutOfBoundsException: index 5\n"), std::string::npos) << err;
+}
+
+}  // namespace

@@ -1,0 +1,273 @@
+// Windows: construction order, layout values, geometry, showing, the canvas
+// and closing.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <climits>
+
+#include "fw/runtime/exceptions.h"
+#include "fw/testing/headless.h"
+#include "fw/ui/graphics.h"
+#include "fw/ui/menu.h"
+#include "fw/ui/picture.h"
+#include "ui/peers.h"
+#include "ui_test_windows.h"
+
+using uitest::MakeProbe;
+using uitest::ProbeWindow;
+
+namespace {
+
+class WindowTest : public ::testing::Test {
+protected:
+    fw::testing::Headless headless;
+};
+
+QImage Canvas(fw::Window& w) {
+    return w.Peer()->CanvasStore()->image;
+}
+
+TEST_F(WindowTest, ConstructionRaisesEventsInOrderAndOpensBeforeShowing) {
+    auto w = MakeProbe();
+    EXPECT_EQ(w->log, (std::vector<std::string>{"Layout", "CreateControls", "AddMenuHandlers",
+                                                "Label1 Open", "Open"}));
+    EXPECT_TRUE(w->foundDuringOpen);
+    EXPECT_TRUE(w->Visible());
+    EXPECT_TRUE(w->Peer()->Top()->isVisible());
+    auto label = fw::RuntimeCheckCast<fw::Label>(w->ControlByName("Label1"));
+    EXPECT_EQ(label->Text().Bytes(), "opened");
+}
+
+TEST_F(WindowTest, InvisibleWindowOpensAtFirstShowOnly) {
+    auto w = MakeProbe({{"Visible", false}});
+    EXPECT_EQ(w->log.size(), 3u);
+    EXPECT_FALSE(w->Visible());
+    w->Show();
+    w->Show();
+    w->Hide();
+    w->Show();
+    EXPECT_EQ(std::count(w->log.begin(), w->log.end(), "Open"), 1);
+    EXPECT_EQ(std::count(w->log.begin(), w->log.end(), "Label1 Open"), 1);
+    EXPECT_TRUE(w->Visible());
+}
+
+TEST_F(WindowTest, EveryLayoutNameOfTheProgramsWindowsIsAccepted) {
+    auto w = MakeProbe({{"Width", 300},
+                        {"Height", 300},
+                        {"MinWidth", 74},
+                        {"MinHeight", 40},
+                        {"MaxWidth", 32000},
+                        {"MaxHeight", 32000},
+                        {"Frame", 7},
+                        {"Title", "a"},
+                        {"CloseButton", false},
+                        {"Resizeable", true},
+                        {"MaximizeButton", false},
+                        {"MinimizeButton", false},
+                        {"FullScreenButton", false},
+                        {"Composite", false},
+                        {"MacProcID", 0},
+                        {"Placement", 0},
+                        {"Visible", true},
+                        {"LiveResize", true},
+                        {"FullScreen", false},
+                        {"MenuBarVisible", true},
+                        {"HasBackColor", false},
+                        {"BackColor", fw::Color::FromHex(0x00FFFFFF)}});
+    EXPECT_EQ(w->Title().Bytes(), "a");
+    EXPECT_EQ(w->Frame(), 7);
+    EXPECT_FALSE(w->CloseButton());
+    EXPECT_EQ(w->BackColor(), fw::Color::RGBA(255, 255, 255, 0));
+    // A floating window stays above every application and takes no focus.
+    Qt::WindowFlags f = w->Peer()->Top()->windowFlags();
+    EXPECT_TRUE(f.testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_TRUE(f.testFlag(Qt::WindowDoesNotAcceptFocus));
+    EXPECT_TRUE(f.testFlag(Qt::Tool));
+    EXPECT_FALSE(f.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_TRUE(w->Peer()->Top()->testAttribute(Qt::WA_ShowWithoutActivating));
+}
+
+TEST_F(WindowTest, UnknownPropertyIsAnErrorNamingIt) {
+    auto w = fw::New<ProbeWindow>();
+    w->layout = {{"Width", 100}, {"Wdith", 100}};
+    try {
+        w->Constructor();
+        FAIL() << "no exception";
+    } catch (const fw::RuntimeException& e) {
+        EXPECT_NE(e.Message().find("Wdith"), std::string::npos) << e.Message();
+        EXPECT_NE(e.Message().find("Probe.Probe"), std::string::npos) << e.Message();
+    }
+    // The half-built window does not stay open.
+    EXPECT_FALSE(w->IsOpen());
+    EXPECT_TRUE(fw::RuntimeGetImplicitWindow("Probe.Probe").IsNil());
+}
+
+TEST_F(WindowTest, WrongValueTypeIsAnError) {
+    auto w = MakeProbe();
+    EXPECT_THROW(fw::RuntimeMassPropertySetter(*w, {{"Title", 5}}), fw::RuntimeException);
+    EXPECT_THROW(fw::RuntimeMassPropertySetter(*w, {{"Width", "wide"}}), fw::RuntimeException);
+}
+
+TEST_F(WindowTest, GeometryIsTheContentAreaBelowTheMenuBar) {
+    auto bar = fw::New<fw::MenuBar>();
+    auto file = fw::New<fw::MenuItem>();
+    file->SetName("File");
+    file->SetText("File");
+    bar->Append(file);
+    auto w = MakeProbe({{"Width", 160}, {"Height", 232}, {"Resizeable", false}});
+    w->SetMenuBar(bar);
+    headless.ProcessEvents();
+    w->SetTop(300);
+    w->SetLeft(40);
+    auto* top = w->Peer()->Top();
+    const int mbh = top->MenuBarHeight();
+    ASSERT_GT(mbh, 0);
+    EXPECT_EQ(top->geometry(), QRect(40, 300 - mbh, 160, 232 + mbh));
+    EXPECT_EQ(w->Peer()->Content()->geometry(), QRect(0, mbh, 160, 232));
+    EXPECT_EQ(w->Top(), 300);
+    EXPECT_EQ(w->Left(), 40);
+    EXPECT_EQ(w->Height(), 232);
+}
+
+TEST_F(WindowTest, CodeMaySetASizeBelowTheMinimum) {
+    auto w = MakeProbe({{"Width", 160},
+                        {"Height", 232},
+                        {"MinWidth", 64},
+                        {"MinHeight", 64},
+                        {"Resizeable", false}});
+    w->SetHeight(22);
+    headless.ProcessEvents();
+    EXPECT_EQ(w->Height(), 22);
+    EXPECT_EQ(w->Peer()->Content()->height(), 22);
+    w->SetHeight(232);
+    EXPECT_EQ(w->Height(), 232);
+    // Resizeable windows too.
+    auto r = MakeProbe({{"Width", 300}, {"Height", 300}, {"MinWidth", 74}, {"MinHeight", 40}});
+    r->SetWidth(20);
+    r->SetHeight(10);
+    headless.ProcessEvents();
+    EXPECT_EQ(r->Peer()->Content()->size(), QSize(20, 10));
+    EXPECT_EQ(r->Width(), 20);
+}
+
+TEST_F(WindowTest, MovedAndResizedFollowChangesAfterConstruction) {
+    auto w = MakeProbe({{"Width", 200}, {"Height", 120}, {"Left", 10}, {"Top", 20}});
+    w->log.clear();
+    w->SetTop(50);
+    w->SetTop(50);  // no change, no event
+    w->SetLeft(60);
+    w->SetHeight(90);
+    w->SetWidth(210);
+    headless.ProcessEvents();
+    EXPECT_EQ(w->log, (std::vector<std::string>{"Moved 10,50", "Moved 60,50", "Resized 200x90",
+                                                "Resized 210x90"}));
+}
+
+TEST_F(WindowTest, UserResizeReportsTheNewContentSize) {
+    auto w = MakeProbe({{"Width", 200}, {"Height", 120}});
+    w->log.clear();
+    w->Peer()->Top()->resize(250, 140);  // as the window manager would
+    headless.ProcessEvents();
+    EXPECT_EQ(w->Width(), 250);
+    EXPECT_EQ(w->Height(), 140);
+    ASSERT_FALSE(w->log.empty());
+    EXPECT_EQ(w->log.back(), "Resized 250x140");
+}
+
+TEST_F(WindowTest, HiddenWindowKeepsControlsTimersAndCanvas) {
+    auto w = MakeProbe({{"Width", 40}, {"Height", 30}});
+    auto timer = w->New<fw::Timer>();
+    timer->Constructor();
+    w->AddControl("Timer1", timer);
+    int ticks = 0;
+    fw::RuntimeAddEventHandler(timer, "Action", [&](const fw::Ref<fw::Object>&) { ++ticks; });
+    fw::RuntimeMassPropertySetter(timer, {{"Period", 100}, {"Mode", 2}});
+
+    auto g = w->Graphics();
+    g->SetForeColor(fw::Color::RGBA(255, 0, 0));
+    g->FillRect(0, 0, 10, 10);
+    w->Hide();
+    w->Hide();
+    headless.AdvanceClock(300);
+    EXPECT_EQ(ticks, 3);
+    auto hiddenGraphics = w->Graphics();  // fetched and used while hidden
+    hiddenGraphics->SetForeColor(fw::Color::RGBA(0, 0, 255));
+    hiddenGraphics->FillRect(20, 0, 10, 10);
+    w->Show();
+    headless.ProcessEvents();
+    EXPECT_EQ(w->ControlCount(), 2);
+    QImage image = Canvas(*w);
+    EXPECT_EQ(image.pixelColor(5, 5), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(25, 5), QColor(0, 0, 255));
+}
+
+TEST_F(WindowTest, CanvasKeepsItsContentWhenTheWindowGrows) {
+    auto w = MakeProbe({{"Width", 40}, {"Height", 30}});
+    auto g = w->Graphics();
+    g->SetForeColor(fw::Color::RGBA(0, 128, 0));
+    g->FillRect(0, 0, 40, 30);
+    w->SetWidth(80);
+    w->SetHeight(60);
+    headless.ProcessEvents();
+    QImage image = Canvas(*w);
+    EXPECT_EQ(image.size(), QSize(80, 60));
+    EXPECT_EQ(image.pixelColor(39, 29), QColor(0, 128, 0));
+    // The same Graphics goes on drawing onto the resized canvas.
+    g->FillRect(70, 50, 5, 5);
+    EXPECT_EQ(Canvas(*w).pixelColor(72, 52), QColor(0, 128, 0));
+}
+
+TEST_F(WindowTest, BackdropIsDrawnUnscaledAtTheOrigin) {
+    auto w = MakeProbe({{"Width", 40}, {"Height", 30}});
+    auto picture = fw::Picture::New(4, 3);
+    ASSERT_TRUE(picture);
+    for (int i = 0; i < 12; ++i) {
+        uint8_t* p = picture->Pixels() + i * 4;
+        p[0] = 10, p[1] = 200, p[2] = 30;
+    }
+    w->SetBackdrop(picture);
+    EXPECT_EQ(w->Backdrop(), picture);
+    QImage image = Canvas(*w);
+    EXPECT_EQ(image.pixelColor(3, 2), QColor(10, 200, 30));
+    EXPECT_NE(image.pixelColor(4, 2), QColor(10, 200, 30));
+}
+
+TEST_F(WindowTest, CloseRaisesCloseOnceAndTakesTheWindowAway) {
+    auto w = MakeProbe();
+    ASSERT_EQ(fw::RuntimeGetImplicitWindow("Probe.Probe"), fw::Ref<fw::Window>(w));
+    w->log.clear();
+    w->Close();
+    w->Close();
+    w->Show();
+    headless.ProcessEvents();
+    EXPECT_EQ(w->log, (std::vector<std::string>{"Close"}));
+    EXPECT_FALSE(w->IsOpen());
+    EXPECT_FALSE(w->Visible());
+    EXPECT_TRUE(fw::RuntimeGetImplicitWindow("Probe.Probe").IsNil());
+    // The object still answers while referenced.
+    EXPECT_EQ(w->ControlCount(), 1);
+}
+
+TEST_F(WindowTest, CloseBoxClosesUnlessTheWindowHasNone) {
+    auto closable = MakeProbe();
+    auto fixed = MakeProbe({{"CloseButton", false}});
+    fixed->Peer()->Top()->close();
+    EXPECT_TRUE(fixed->IsOpen());
+    closable->Peer()->Top()->close();
+    EXPECT_FALSE(closable->IsOpen());
+    EXPECT_EQ(closable->log.back(), "Close");
+}
+
+TEST_F(WindowTest, ControlsAreFoundByNameAndNamesAreUnique) {
+    auto w = MakeProbe();
+    auto first = w->ControlByName("Label1");
+    EXPECT_EQ(first, w->ControlByName("Label1"));
+    EXPECT_TRUE(w->ControlByName("Nothing").IsNil());
+    auto other = w->New<fw::Label>();
+    EXPECT_THROW(w->AddControl("Label1", other), fw::RuntimeException);
+    EXPECT_THROW(w->AddControl("Label2", fw::Ref<fw::Control>()), fw::NilObjectException);
+    // __New of a class that is no control gives that object too.
+    EXPECT_TRUE(fw::RuntimeCheckCast<ProbeWindow>(w->New(ProbeWindow::ClassInfo())));
+}
+
+}  // namespace
