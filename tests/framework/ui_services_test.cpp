@@ -75,3 +75,27 @@ TEST_F(ServicesTest, UnhandledExceptionIsReportedWithItsClassAndMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ServicesTest, HotKeyPressesArriveOnTheEventLoop) {
+    std::vector<uint32_t> ids;
+    auto& keys = headless.HotKeys();
+    keys.SetCallback([&](uint32_t, uint32_t id) { ids.push_back(id); });
+    ASSERT_EQ(keys.Register(0, platform::carbon::kCommand | platform::carbon::kOption, 1, 11), 0);
+    ASSERT_EQ(keys.Register(8, platform::carbon::kCommand | platform::carbon::kOption, 1, 12), 0);
+    keys.Press(8, platform::carbon::kCommand | platform::carbon::kOption);
+    keys.Press(0, platform::carbon::kCommand | platform::carbon::kOption);
+    EXPECT_TRUE(ids.empty());  // nothing before the loop runs
+    headless.ProcessEvents();
+    EXPECT_EQ(ids, (std::vector<uint32_t>{12, 11}));
+}
+
+TEST_F(ServicesTest, TheVirtualScreenIsInstalled) {
+    auto displays = platform::CurrentScreen().Displays();
+    ASSERT_EQ(displays.size(), 1u);
+    EXPECT_TRUE(displays[0].isMain);
+    EXPECT_EQ(displays[0].bounds.width, 1440);
+}
+
+}  // namespace

@@ -18,13 +18,8 @@
 #include "fw/ui/application.h"
 #include "fw/ui/window.h"
 #include "platform/hotkeys.h"
+#include "platform/x11.h"
 #include "ui/ui_state.h"
-
-namespace platform {
-// Offered by the platform library when it has an X11 back-end; declared weak
-// so the framework also links against a platform without one.
-__attribute__((weak)) bool UseX11(const char* display);
-}  // namespace platform
 
 namespace fw {
 namespace detail {
@@ -43,6 +38,7 @@ Window* g_lastShown = nullptr;
 int g_signalPipe[2] = {-1, -1};
 QSocketNotifier* g_signalNotifier = nullptr;
 QSocketNotifier* g_hotKeyNotifier = nullptr;
+int g_hotKeyFd = -1;
 
 int& Argc() {
     static int argc = 1;
@@ -89,8 +85,13 @@ void EnsureToolkit() {
     app->setQuitOnLastWindowClosed(false);
     app->setApplicationName("Ostrel 4");
     fw::detail::SetBackgroundTaskHook(&YieldToEvents);
-    if (QGuiApplication::platformName() == "xcb" && &platform::UseX11) {
+    if (QGuiApplication::platformName() == "xcb") {
+        // The screen, the mouse and the hot keys then come from the same X
+        // display as the windows; points are Qt's logical pixels.
         platform::UseX11(nullptr);
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            platform::x11::SetPixelsPerPoint(int(screen->devicePixelRatio() + 0.5));
+        }
     }
 }
 
@@ -156,9 +157,9 @@ void HandleSignal(int sig) {
     if (sig == SIGTERM || sig == SIGINT) RB_ApplicationQuit(0);
 }
 
-void InstallWatchers() {
+void InstallWatchers(bool watchSignals) {
     EnsureToolkit();
-    if (!g_signalNotifier) {
+    if (watchSignals && !g_signalNotifier) {
         if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
             fcntl(g_signalPipe[1], F_SETFL, O_NONBLOCK);
             g_signalNotifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read);
@@ -174,8 +175,14 @@ void InstallWatchers() {
             sigaction(SIGINT, &sa, nullptr);
         }
     }
+    // The hot keys may have been replaced since the last look (a new back-end).
+    const int fd = platform::CurrentHotKeys().FileDescriptor();
+    if (g_hotKeyNotifier && fd != g_hotKeyFd) {
+        delete g_hotKeyNotifier;
+        g_hotKeyNotifier = nullptr;
+    }
     if (!g_hotKeyNotifier) {
-        int fd = platform::CurrentHotKeys().FileDescriptor();
+        g_hotKeyFd = fd;
         if (fd >= 0) {
             g_hotKeyNotifier = new QSocketNotifier(fd, QSocketNotifier::Read);
             QObject::connect(g_hotKeyNotifier, &QSocketNotifier::activated, []() {

@@ -10,19 +10,13 @@
 #include "fw/testing/preferences.h"
 #include "fw/ui/application.h"
 #include "fw/ui/window.h"
+#include "platform/hotkeys.h"
 #include "platform/input.h"
+#include "platform/screen.h"
 #include "ui/ui_state.h"
 
 namespace fw::testing {
 namespace {
-
-class SimulatedInput : public platform::Input {
-public:
-    platform::Point MousePosition() override { return mouse; }
-    platform::Modifiers ModifierState() override { return modifiers; }
-    platform::Point mouse;
-    platform::Modifiers modifiers;
-};
 
 bool g_alive = false;
 
@@ -30,7 +24,10 @@ bool g_alive = false;
 
 struct Headless::State {
     std::unique_ptr<TemporaryPreferences> prefs;
-    SimulatedInput* input = nullptr;  // owned by the platform
+    // Owned by the platform, which keeps them until they are replaced.
+    platform::VirtualScreen* screen = nullptr;
+    platform::SimulatedInput* input = nullptr;
+    platform::SimulatedHotKeys* hotKeys = nullptr;
 };
 
 Headless::Headless() : state_(std::make_unique<State>()) {
@@ -47,9 +44,19 @@ Headless::Headless() : state_(std::make_unique<State>()) {
     detail::ResetApplicationOpen();
     detail::MessageBoxLog().clear();
     detail::UrlLog().clear();
-    auto input = std::make_unique<SimulatedInput>();
+    auto screen = std::make_unique<platform::VirtualScreen>();
+    screen->AddDisplay({0, 0, 1440, 900}, 1, 8, 3, true);
+    state_->screen = screen.get();
+    platform::SetCurrentScreen(std::move(screen));
+    auto input = std::make_unique<platform::SimulatedInput>();
     state_->input = input.get();
     platform::SetCurrentInput(std::move(input));
+    auto hotKeys = std::make_unique<platform::SimulatedHotKeys>();
+    state_->hotKeys = hotKeys.get();
+    platform::SetCurrentHotKeys(std::move(hotKeys));
+    // Hot keys only: a test process keeps its ordinary response to SIGTERM
+    // until it starts the application.
+    detail::InstallWatchers(false);
     state_->prefs = std::make_unique<TemporaryPreferences>();
 }
 
@@ -97,11 +104,21 @@ int32_t Headless::QuitCode() const {
 }
 
 void Headless::SetMouse(int32_t x, int32_t y) {
-    state_->input->mouse = {x, y};
+    state_->input->SetMousePosition({x, y});
 }
 
 void Headless::SetModifiers(bool control, bool shift, bool option, bool command) {
-    state_->input->modifiers = {control, shift, option, command};
+    state_->input->SetModifiers({control, shift, option, command});
+}
+
+platform::VirtualScreen& Headless::Screen() {
+    return *state_->screen;
+}
+platform::SimulatedInput& Headless::Input() {
+    return *state_->input;
+}
+platform::SimulatedHotKeys& Headless::HotKeys() {
+    return *state_->hotKeys;
 }
 
 const std::vector<std::string>& Headless::MessageBoxTexts() const {

@@ -58,7 +58,7 @@ void RaiseApplicationOpen();
 void ResetApplicationOpen();
 // Signals (SIGTERM, SIGINT) arrive here on the event loop.
 void HandleSignal(int signal);
-// Starts watching the signals and the platform hot keys.
-void InstallWatchers();
+// Starts watching the platform's hot keys and, with `watchSignals`, SIGTERM and SIGINT.
+void InstallWatchers(bool watchSignals = true);
 
 }  // namespace fw::detail

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/virtual.h"
+
 namespace fw::testing {
 
 class Headless {
@@ -47,6 +49,14 @@ public:
     // Simulated input.
     void SetMouse(int32_t x, int32_t y);
     void SetModifiers(bool control, bool shift, bool option, bool command = false);
+
+    // The platform back-ends the fixture installed: a virtual screen with one
+    // main display of 1440 x 900 points at one pixel a point (a test may add or
+    // replace displays), the simulated input and the simulated hot keys, whose
+    // presses the fixture's event processing delivers.
+    platform::VirtualScreen& Screen();
+    platform::SimulatedInput& Input();
+    platform::SimulatedHotKeys& HotKeys();
 
     // Message boxes shown so far (each answered at once), and URLs opened.
     const std::vector<std::string>& MessageBoxTexts() const;
