@@ -364,6 +364,47 @@ TEST_F(CoreGraphics, AlphaInfosLayOutPixelsInMemoryOrder) {
     CGColorSpaceRelease(rgb);
 }
 
+// Whole rows go through vector code in blocks and a scalar tail: every pair
+// of opaque source order and context layout must agree pixel for pixel.
+TEST_F(CoreGraphics, WideRowsConvertEveryLayoutPair) {
+    CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+    constexpr size_t kWidth = 11;
+    struct Source {
+        CGBitmapInfo info;
+        int r, g, b;  // byte offsets in memory
+    };
+    const Source sources[] = {
+        {5, 0, 1, 2},
+        {6, 1, 2, 3},
+        {5 | kCGBitmapByteOrder32Little, 3, 2, 1},
+        {6 | kCGBitmapByteOrder32Little, 2, 1, 0},
+    };
+    for (const Source& src : sources) {
+        std::vector<uint8_t> px(4 * kWidth, 0x55);  // the unused byte stays 0x55
+        for (size_t i = 0; i < kWidth; ++i) {
+            px[4 * i + src.r] = uint8_t(10 + i);
+            px[4 * i + src.g] = uint8_t(100 + i);
+            px[4 * i + src.b] = uint8_t(200 + i);
+        }
+        CGImageRef image = CGImageCreate(kWidth, 1, 8, 32, 4 * kWidth, rgb, src.info, px.data());
+        ASSERT_NE(image, nullptr);
+        for (CGBitmapInfo info = 1; info <= 6; ++info) {
+            CGContextRef ctx = CGBitmapContextCreate(nullptr, kWidth, 1, 8, 0, rgb, info);
+            CGContextDrawImage(ctx, CGRectMake(0, 0, kWidth, 1), image);
+            for (size_t i = 0; i < kWidth; ++i) {
+                const uint8_t r = uint8_t(10 + i), g = uint8_t(100 + i), b = uint8_t(200 + i);
+                const std::array<uint8_t, 4> want = info % 2 ? std::array<uint8_t, 4>{r, g, b, 255}
+                                                             : std::array<uint8_t, 4>{255, r, g, b};
+                EXPECT_EQ(At(ctx, i, 0), want)
+                    << "source " << src.info << " context " << info << " pixel " << i;
+            }
+            CGContextRelease(ctx);
+        }
+        CGImageRelease(image);
+    }
+    CGColorSpaceRelease(rgb);
+}
+
 TEST_F(CoreGraphics, ImagesOfOtherKindsDrawAsRgb) {
     CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
     CGColorSpaceRef gray = CGColorSpaceCreateDeviceGray();

@@ -1,5 +1,8 @@
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <new>
+#include <vector>
 
 #include "os/cg_internal.h"
 
@@ -47,10 +50,65 @@ bool QuadLayout(CGBitmapInfo info, PixelLayout* out) {
     return true;
 }
 
-Buffer AllocateZeroed(size_t bytes) {
-    void* p = std::calloc(bytes == 0 ? 1 : bytes, 1);
-    if (p == nullptr) return nullptr;
-    return Buffer(static_cast<uint8_t*>(p), [](uint8_t* q) { std::free(q); });
+namespace {
+
+struct PooledBlock {
+    size_t capacity;
+    uint8_t* data;
+};
+
+constexpr size_t kPoolBlocks = 8;
+constexpr size_t kPoolBytes = size_t{64} << 20;
+
+std::mutex gPoolMutex;
+std::vector<PooledBlock> gPool;
+size_t gPoolTotal = 0;
+
+void ReturnBlock(uint8_t* data, size_t capacity) {
+    {
+        std::lock_guard lock(gPoolMutex);
+        if (gPool.size() < kPoolBlocks && gPoolTotal + capacity <= kPoolBytes) {
+            gPool.push_back({capacity, data});
+            gPoolTotal += capacity;
+            return;
+        }
+    }
+    std::free(data);
+}
+
+// A pooled block of at least `bytes` and not more than twice that.
+uint8_t* TakeBlock(size_t bytes, size_t* capacity) {
+    std::lock_guard lock(gPoolMutex);
+    for (size_t i = 0; i < gPool.size(); ++i) {
+        if (gPool[i].capacity >= bytes && gPool[i].capacity / 2 <= bytes) {
+            const PooledBlock b = gPool[i];
+            gPool.erase(gPool.begin() + static_cast<std::ptrdiff_t>(i));
+            gPoolTotal -= b.capacity;
+            *capacity = b.capacity;
+            return b.data;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+Buffer AllocatePixels(size_t bytes, bool zeroed) {
+    if (bytes == 0) bytes = 1;
+    size_t capacity = bytes;
+    uint8_t* data = TakeBlock(bytes, &capacity);
+    if (data != nullptr) {
+        if (zeroed) std::memset(data, 0, bytes);
+    } else {
+        data = static_cast<uint8_t*>(zeroed ? std::calloc(bytes, 1) : std::malloc(bytes));
+        if (data == nullptr) return nullptr;
+    }
+    try {
+        return Buffer(data, [capacity](uint8_t* q) { ReturnBlock(q, capacity); });
+    } catch (const std::bad_alloc&) {
+        std::free(data);
+        return nullptr;
+    }
 }
 
 namespace {
@@ -72,10 +130,10 @@ OpaqueCGImage* NewImage(size_t width, size_t height, size_t bytesPerRow, PixelLa
     size_t bytes = 0;
     if (!Product(bytesPerRow, height, &bytes)) return nullptr;
     if (os::CreationShouldFail(os::ObjectKind::Image)) return nullptr;
-    void* p = std::malloc(bytes == 0 ? 1 : bytes);
-    if (p == nullptr) return nullptr;
+    Buffer pixels = AllocatePixels(bytes, false);
+    if (!pixels) return nullptr;
     auto* image = new OpaqueCGImage();
-    image->pixels = Buffer(static_cast<uint8_t*>(p), [](uint8_t* q) { std::free(q); });
+    image->pixels = std::move(pixels);
     image->data = image->pixels.get();
     image->width = width;
     image->height = height;

@@ -34,8 +34,11 @@ struct PixelLayout {
 bool QuadLayout(CGBitmapInfo info, PixelLayout* out);
 
 using Buffer = std::shared_ptr<uint8_t>;
-// A zero-filled buffer; null when it cannot be had.
-Buffer AllocateZeroed(size_t bytes);
+// A pixel buffer, zero-filled or not; null when it cannot be had. Buffers
+// come back to a small pool when their last owner lets go, because captures
+// ask for the same sizes again and again, and fresh pages cost far more than
+// reusing warm ones.
+Buffer AllocatePixels(size_t bytes, bool zeroed);
 
 struct OpaqueCGColorSpace : os::Object {
     explicit OpaqueCGColorSpace(CGColorSpaceModel m)
