@@ -60,16 +60,25 @@ struct PooledBlock {
 constexpr size_t kPoolBlocks = 8;
 constexpr size_t kPoolBytes = size_t{64} << 20;
 
-std::mutex gPoolMutex;
-std::vector<PooledBlock> gPool;
-size_t gPoolTotal = 0;
+// Never destroyed: a buffer may come back from a static destructor at exit,
+// and the blocks it keeps stay reachable through it.
+struct Pool {
+    std::mutex mutex;
+    std::vector<PooledBlock> blocks;
+    size_t total = 0;
+};
+Pool& ThePool() {
+    static Pool* pool = new Pool();
+    return *pool;
+}
 
 void ReturnBlock(uint8_t* data, size_t capacity) {
+    Pool& pool = ThePool();
     {
-        std::lock_guard lock(gPoolMutex);
-        if (gPool.size() < kPoolBlocks && gPoolTotal + capacity <= kPoolBytes) {
-            gPool.push_back({capacity, data});
-            gPoolTotal += capacity;
+        std::lock_guard lock(pool.mutex);
+        if (pool.blocks.size() < kPoolBlocks && pool.total + capacity <= kPoolBytes) {
+            pool.blocks.push_back({capacity, data});
+            pool.total += capacity;
             return;
         }
     }
@@ -78,12 +87,13 @@ void ReturnBlock(uint8_t* data, size_t capacity) {
 
 // A pooled block of at least `bytes` and not more than twice that.
 uint8_t* TakeBlock(size_t bytes, size_t* capacity) {
-    std::lock_guard lock(gPoolMutex);
-    for (size_t i = 0; i < gPool.size(); ++i) {
-        if (gPool[i].capacity >= bytes && gPool[i].capacity / 2 <= bytes) {
-            const PooledBlock b = gPool[i];
-            gPool.erase(gPool.begin() + static_cast<std::ptrdiff_t>(i));
-            gPoolTotal -= b.capacity;
+    Pool& pool = ThePool();
+    std::lock_guard lock(pool.mutex);
+    for (size_t i = 0; i < pool.blocks.size(); ++i) {
+        const PooledBlock b = pool.blocks[i];
+        if (b.capacity >= bytes && b.capacity / 2 <= bytes) {
+            pool.blocks.erase(pool.blocks.begin() + static_cast<std::ptrdiff_t>(i));
+            pool.total -= b.capacity;
             *capacity = b.capacity;
             return b.data;
         }
