@@ -25,7 +25,7 @@ struct Panel : uitest::ProbeWindow {
 };
 
 class App : public fw::Application {
-public:
+  public:
     void Event_Open() override {
         ++opens;
         if (quitOnOpen) fw::RB_ApplicationQuit(0);
@@ -35,7 +35,7 @@ public:
 };
 
 class LoopTest : public ::testing::Test {
-protected:
+  protected:
     fw::testing::Headless headless;
 };
 

@@ -7,7 +7,7 @@
 namespace {
 
 class TimerTest : public ::testing::Test {
-protected:
+  protected:
     fw::testing::Headless headless;
     std::vector<std::string> fired;
 
@@ -33,8 +33,8 @@ TEST_F(TimerTest, DueTimersFireInDueTimeOrderOncePerElapsedPeriod) {
     headless.AdvanceClock(49);
     EXPECT_TRUE(fired.empty());
     headless.AdvanceClock(201);
-    EXPECT_EQ(fired, (std::vector<std::string>{"P@50", "P@100", "V@100", "P@150", "P@200",
-                                               "V@200", "P@250"}));
+    EXPECT_EQ(fired, (std::vector<std::string>{"P@50", "P@100", "V@100", "P@150", "P@200", "V@200",
+                                               "P@250"}));
     EXPECT_EQ(headless.Now(), 250);
 }
 

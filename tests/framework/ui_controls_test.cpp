@@ -18,7 +18,7 @@
 namespace {
 
 class ControlsTest : public ::testing::Test {
-protected:
+  protected:
     fw::testing::Headless headless;
     fw::Ref<uitest::ProbeWindow> window = uitest::MakeProbe({{"Width", 300}, {"Height", 200}});
 
@@ -114,9 +114,9 @@ TEST_F(ControlsTest, SliderReportsWhileDraggedOnlyWithLiveScroll) {
     Recorder recorders[2];
     for (bool live : {true, false}) {
         Recorder& r = recorders[live ? 0 : 1];
-        auto s = Add<fw::Slider>(live ? "Live" : "Still",
-                                 {{"Minimum", 10}, {"Maximum", 60}, {"Value", 20},
-                                  {"LiveScroll", live}});
+        auto s = Add<fw::Slider>(
+            live ? "Live" : "Still",
+            {{"Minimum", 10}, {"Maximum", 60}, {"Value", 20}, {"LiveScroll", live}});
         fw::RuntimeAddEventHandler(s, "ValueChanged",
                                    fw::RuntimeCreateDelegate(&r, &Recorder::Moved));
         s->DragTo(25);
@@ -200,10 +200,10 @@ TEST_F(ControlsTest, UnknownEventAndWrongHandlerClassAreErrors) {
 
 // An owner-drawn control as a plug-in would write it.
 class Swatch : public fw::CustomControl {
-public:
+  public:
     int clicks = 0;
 
-protected:
+  protected:
     void Paint(fw::Graphics& g) override {
         g.SetForeColor(fw::Color::RGBA(0, 0, 255));
         g.FillRect(0, 0, g.Width(), g.Height());
@@ -227,7 +227,8 @@ TEST_F(ControlsTest, CustomControlPaintsAndHearsClicks) {
 
 TEST_F(ControlsTest, ClosingTheWindowFromAButtonHandlerIsSafe) {
     auto b = Add<fw::PushButton>("Close");
-    fw::RuntimeAddEventHandler(b, "Action", [this](const fw::Ref<fw::Object>&) { window->Close(); });
+    fw::RuntimeAddEventHandler(b, "Action",
+                               [this](const fw::Ref<fw::Object>&) { window->Close(); });
     WidgetOf<QPushButton>(b)->click();
     headless.ProcessEvents();
     EXPECT_FALSE(window->IsOpen());

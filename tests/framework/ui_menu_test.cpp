@@ -49,7 +49,7 @@ QAction* FindAction(fw::Window& w, const char* name) {
 }
 
 class MenuTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         app = fw::New<fw::Application>();
         app->SetMenuBar(MakeBar());

@@ -14,7 +14,7 @@
 namespace {
 
 class ServicesTest : public ::testing::Test {
-protected:
+  protected:
     fw::testing::Headless headless;
 };
 

@@ -13,7 +13,7 @@ namespace uitest {
 
 // Records every window event it sees, in order, into `log`.
 class ProbeWindow : public fw::Window {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo() {
         static const fw::ClassInfo info("Probe.Probe", &fw::Window::ClassInfo(),
                                         &fw::CreateInstance<ProbeWindow>);
@@ -62,8 +62,7 @@ public:
 };
 
 // Builds a probe window with the given layout (constructed, so shown when Visible).
-inline fw::Ref<ProbeWindow> MakeProbe(fw::PropertyList layout = {{"Width", 200},
-                                                                 {"Height", 120}}) {
+inline fw::Ref<ProbeWindow> MakeProbe(fw::PropertyList layout = {{"Width", 200}, {"Height", 120}}) {
     auto w = fw::New<ProbeWindow>();
     w->layout = std::move(layout);
     w->Constructor();

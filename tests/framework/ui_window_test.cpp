@@ -19,7 +19,7 @@ using uitest::ProbeWindow;
 namespace {
 
 class WindowTest : public ::testing::Test {
-protected:
+  protected:
     fw::testing::Headless headless;
 };
 

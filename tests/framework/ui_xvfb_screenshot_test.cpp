@@ -22,7 +22,7 @@
 namespace {
 
 class Triangle : public fw::CustomControl {
-protected:
+  protected:
     void Paint(fw::Graphics& g) override {
         g.SetForeColor(fw::Color::RGBA(60, 60, 60));
         for (int y = 0; y < 10; ++y) g.DrawLine(4 + y / 2, 4 + y, 4 + y / 2, 4 + y);
@@ -70,33 +70,65 @@ TEST(XvfbScreenshot, WindowWithEveryControl) {
     // The probe's own label, out of the way of the others.
     fw::RuntimeMassPropertySetter(w->ControlByName("Label1"), {{"Left", 200}, {"Top", 200}});
     Add<fw::PushButton>(*w, "PushButton1",
-                        {{"Left", 27}, {"Top", 29}, {"Width", 60}, {"Height", 20},
-                         {"Caption", "Hide"}, {"Bold", true}});
+                        {{"Left", 27},
+                         {"Top", 29},
+                         {"Width", 60},
+                         {"Height", 20},
+                         {"Caption", "Hide"},
+                         {"Bold", true}});
     auto triangle = fw::New<Triangle>();
     w->AddControl("DisclosureTriangle1", triangle);
-    fw::RuntimeMassPropertySetter(triangle, {{"Left", 7}, {"Top", 1}, {"Width", 18}, {"Height", 18}});
-    Add<fw::Label>(*w, "StaticText1", {{"Left", 25}, {"Top", 1}, {"Width", 55}, {"Height", 20},
-                                       {"Text", "Shrink"}});
-    Add<fw::CheckBox>(*w, "Checkbox1", {{"Left", 34}, {"Top", 204}, {"Width", 91}, {"Height", 20},
-                                        {"Caption", "Crosshairs"}, {"Value", true}});
+    fw::RuntimeMassPropertySetter(triangle,
+                                  {{"Left", 7}, {"Top", 1}, {"Width", 18}, {"Height", 18}});
+    Add<fw::Label>(*w, "StaticText1",
+                   {{"Left", 25}, {"Top", 1}, {"Width", 55}, {"Height", 20}, {"Text", "Shrink"}});
+    Add<fw::CheckBox>(*w, "Checkbox1",
+                      {{"Left", 34},
+                       {"Top", 204},
+                       {"Width", 91},
+                       {"Height", 20},
+                       {"Caption", "Crosshairs"},
+                       {"Value", true}});
     for (int i = 0; i < 4; ++i) {
         const std::string name = "Alarm" + std::to_string(i + 1);
         Add<fw::RoundRectangle>(*w, name.c_str(),
-                                {{"Left", 79 + 20 * i}, {"Top", 7}, {"Width", 10}, {"Height", 10},
+                                {{"Left", 79 + 20 * i},
+                                 {"Top", 7},
+                                 {"Width", 10},
+                                 {"Height", 10},
                                  {"FillColor", fw::Color::FromHex(i == 1 ? 0xFF0000 : 0xFFFFFF)},
-                                 {"BorderColor", fw::Color::FromHex(0)}, {"BorderWidth", 1},
-                                 {"OvalWidth", 16}, {"OvalHeight", 16}});
+                                 {"BorderColor", fw::Color::FromHex(0)},
+                                 {"BorderWidth", 1},
+                                 {"OvalWidth", 16},
+                                 {"OvalHeight", 16}});
     }
-    Add<fw::Slider>(*w, "Slider1", {{"Left", 12}, {"Top", 55}, {"Width", 135}, {"Height", 23},
-                                    {"Minimum", 10}, {"Maximum", 60}, {"Value", 20},
-                                    {"LiveScroll", true}});
-    Add<fw::Label>(*w, "Label2", {{"Left", 102}, {"Top", 35}, {"Width", 40}, {"Height", 20},
-                                  {"Text", "2.0"}, {"Bold", true}, {"TextAlign", 1}});
+    Add<fw::Slider>(*w, "Slider1",
+                    {{"Left", 12},
+                     {"Top", 55},
+                     {"Width", 135},
+                     {"Height", 23},
+                     {"Minimum", 10},
+                     {"Maximum", 60},
+                     {"Value", 20},
+                     {"LiveScroll", true}});
+    Add<fw::Label>(*w, "Label2",
+                   {{"Left", 102},
+                    {"Top", 35},
+                    {"Width", 40},
+                    {"Height", 20},
+                    {"Text", "2.0"},
+                    {"Bold", true},
+                    {"TextAlign", 1}});
     Add<fw::TextArea>(*w, "TextArea1",
-                      {{"Left", 160}, {"Top", 19}, {"Width", 160}, {"Height", 170},
-                       {"ReadOnly", true}, {"ScrollbarVertical", true},
-                       {"Text", "A read-only text area that wraps its lines.\r\rSecond "
-                                "paragraph after two carriage returns."}});
+                      {{"Left", 160},
+                       {"Top", 19},
+                       {"Width", 160},
+                       {"Height", 170},
+                       {"ReadOnly", true},
+                       {"ScrollbarVertical", true},
+                       {"Text",
+                        "A read-only text area that wraps its lines.\r\rSecond "
+                        "paragraph after two carriage returns."}});
     auto timer = Add<fw::Timer>(*w, "Timer1", {{"Period", 50}, {"Mode", 2}});
     int ticks = 0;
     fw::RuntimeAddEventHandler(timer, "Action", [&](const fw::Ref<fw::Object>&) { ++ticks; });

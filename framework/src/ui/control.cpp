@@ -48,11 +48,11 @@ void ControlPeer::Sync() {
 namespace {
 
 class CustomWidget : public QWidget {
-public:
+  public:
     CustomWidget(QWidget* parent, CustomControl* control) : QWidget(parent), control_(control) {}
     CustomControl* control_;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         const qreal ratio = devicePixelRatioF() > 0 ? devicePixelRatioF() : 1.0;
         QImage image(QSize(std::max(1, int(width() * ratio)), std::max(1, int(height() * ratio))),
@@ -175,12 +175,16 @@ const PropertyValue* Control::StoredProperty(const String& name) const {
 bool Control::IsStoredOnly(const std::string& n) const {
     // Values that this desktop gives no meaning, kept so they read back.
     static const char* const kNames[] = {
-        "TabIndex",     "TabStop",       "TabPanelIndex", "AutoDeactivate", "HelpTag",
-        "InitialParent", "Index",        "LockLeft",      "LockTop",        "LockRight",
-        "LockBottom",   "TextUnit",      "DataField",     "DataSource",     "UseFocusRing",
-        "AcceptFocus",  "Border",        "HideSelection", "AcceptTabs",     "Styled",
-        "AutomaticallyCheckSpelling",    "Format",        "Mask",           "LimitText",
-        "LineHeight",   "LineSpacing",   "Alignment",     "Scope",          "Transparent"};
+        "TabIndex",       "TabStop",     "TabPanelIndex",
+        "AutoDeactivate", "HelpTag",     "InitialParent",
+        "Index",          "LockLeft",    "LockTop",
+        "LockRight",      "LockBottom",  "TextUnit",
+        "DataField",      "DataSource",  "UseFocusRing",
+        "AcceptFocus",    "Border",      "HideSelection",
+        "AcceptTabs",     "Styled",      "AutomaticallyCheckSpelling",
+        "Format",         "Mask",        "LimitText",
+        "LineHeight",     "LineSpacing", "Alignment",
+        "Scope",          "Transparent"};
     for (const char* k : kNames) {
         if (n == k) return true;
     }
@@ -189,19 +193,32 @@ bool Control::IsStoredOnly(const std::string& n) const {
 
 bool Control::SetProperty(const String& name, const PropertyValue& v) {
     const std::string& n = name.Bytes();
-    if (n == "Left") SetLeft(v.AsInteger());
-    else if (n == "Top") SetTop(v.AsInteger());
-    else if (n == "Width") SetWidth(v.AsInteger());
-    else if (n == "Height") SetHeight(v.AsInteger());
-    else if (n == "Visible") SetVisible(v.AsBoolean());
-    else if (n == "Enabled") SetEnabled(v.AsBoolean());
-    else if (n == "TextFont") SetTextFont(v.AsString());
-    else if (n == "TextSize") SetTextSize(v.AsDouble());
-    else if (n == "Bold") SetBold(v.AsBoolean());
-    else if (n == "Italic") SetItalic(v.AsBoolean());
-    else if (n == "Underline") SetUnderline(v.AsBoolean());
-    else if (IsStoredOnly(n)) stored_.insert_or_assign(n, v);
-    else return false;
+    if (n == "Left")
+        SetLeft(v.AsInteger());
+    else if (n == "Top")
+        SetTop(v.AsInteger());
+    else if (n == "Width")
+        SetWidth(v.AsInteger());
+    else if (n == "Height")
+        SetHeight(v.AsInteger());
+    else if (n == "Visible")
+        SetVisible(v.AsBoolean());
+    else if (n == "Enabled")
+        SetEnabled(v.AsBoolean());
+    else if (n == "TextFont")
+        SetTextFont(v.AsString());
+    else if (n == "TextSize")
+        SetTextSize(v.AsDouble());
+    else if (n == "Bold")
+        SetBold(v.AsBoolean());
+    else if (n == "Italic")
+        SetItalic(v.AsBoolean());
+    else if (n == "Underline")
+        SetUnderline(v.AsBoolean());
+    else if (IsStoredOnly(n))
+        stored_.insert_or_assign(n, v);
+    else
+        return false;
     return true;
 }
 

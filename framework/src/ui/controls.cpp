@@ -50,7 +50,7 @@ bool Is(const String& event, const char* name) {
 // ---------------------------------------------------------------- peers
 
 class ButtonPeer : public detail::ControlPeer {
-public:
+  public:
     ButtonPeer(PushButton* b, QPushButton* w) : ControlPeer(b, w), button_(b), w_(w) {
         QObject::connect(w, &QPushButton::clicked, w, [this]() { button_->Push(); });
     }
@@ -60,13 +60,13 @@ public:
         w_->setDefault(button_->Default());
     }
 
-private:
+  private:
     PushButton* button_;
     QPushButton* w_;
 };
 
 class LabelPeer : public detail::ControlPeer {
-public:
+  public:
     LabelPeer(Label* l, QLabel* w) : ControlPeer(l, w), label_(l), w_(w) {}
     void Sync() override {
         ControlPeer::Sync();
@@ -84,13 +84,13 @@ public:
         w_->setAutoFillBackground(!label_->Transparent());
     }
 
-private:
+  private:
     Label* label_;
     QLabel* w_;
 };
 
 class CheckBoxPeer : public detail::ControlPeer {
-public:
+  public:
     CheckBoxPeer(CheckBox* c, QCheckBox* w) : ControlPeer(c, w), box_(c), w_(w) {
         w->setTristate(false);
         QObject::connect(w, &QCheckBox::clicked, w, [this](bool) { box_->Click(); });
@@ -107,16 +107,16 @@ public:
         }
     }
 
-private:
+  private:
     CheckBox* box_;
     QCheckBox* w_;
 };
 
 class RoundRectWidget : public QWidget {
-public:
+  public:
     RoundRectWidget(QWidget* parent, RoundRectangle* r) : QWidget(parent), rect_(r) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
@@ -133,12 +133,12 @@ protected:
         p.drawRoundedRect(r, rx, ry);
     }
 
-private:
+  private:
     RoundRectangle* rect_;
 };
 
 class TextAreaPeer : public detail::ControlPeer {
-public:
+  public:
     TextAreaPeer(TextArea* t, QTextEdit* w) : ControlPeer(t, w), area_(t), w_(w) {
         w->setAcceptRichText(false);
     }
@@ -161,7 +161,7 @@ public:
         w_->setPalette(pal);
     }
 
-private:
+  private:
     TextArea* area_;
     QTextEdit* w_;
 };
@@ -169,7 +169,7 @@ private:
 }  // namespace
 
 class SliderPeer : public detail::ControlPeer {
-public:
+  public:
     SliderPeer(Slider* s, QSlider* w) : ControlPeer(s, w), slider_(s), w_(w) {
         // Qt reports drags through valueChanged when tracking, and the final
         // value on release otherwise: LiveScroll is tracking.
@@ -187,7 +187,7 @@ public:
         w_->setTickPosition(slider_->TickStyle() == 0 ? QSlider::NoTicks : QSlider::TicksBelow);
     }
 
-private:
+  private:
     Slider* slider_;
     QSlider* w_;
 };
@@ -213,11 +213,16 @@ void PushButton::Push() {
 
 bool PushButton::SetProperty(const String& name, const PropertyValue& v) {
     const std::string& n = name.Bytes();
-    if (n == "Caption") SetCaption(v.AsString());
-    else if (n == "Default") SetDefault(v.AsBoolean());
-    else if (n == "Cancel") SetCancel(v.AsBoolean());
-    else if (n == "ButtonStyle") SetButtonStyle(v.AsInteger());
-    else return Control::SetProperty(name, v);
+    if (n == "Caption")
+        SetCaption(v.AsString());
+    else if (n == "Default")
+        SetDefault(v.AsBoolean());
+    else if (n == "Cancel")
+        SetCancel(v.AsBoolean());
+    else if (n == "ButtonStyle")
+        SetButtonStyle(v.AsInteger());
+    else
+        return Control::SetProperty(name, v);
     return true;
 }
 
@@ -264,13 +269,20 @@ void Label::SetTransparent(bool v) {
 
 bool Label::SetProperty(const String& name, const PropertyValue& v) {
     const std::string& n = name.Bytes();
-    if (n == "Text") SetText(v.AsString());
-    else if (n == "TextAlign") SetTextAlign(v.AsInteger());
-    else if (n == "TextColor") SetTextColor(v.AsColor());
-    else if (n == "Multiline") SetMultiline(v.AsBoolean());
-    else if (n == "Selectable") SetSelectable(v.AsBoolean());
-    else if (n == "Transparent") SetTransparent(v.AsBoolean());
-    else return Control::SetProperty(name, v);
+    if (n == "Text")
+        SetText(v.AsString());
+    else if (n == "TextAlign")
+        SetTextAlign(v.AsInteger());
+    else if (n == "TextColor")
+        SetTextColor(v.AsColor());
+    else if (n == "Multiline")
+        SetMultiline(v.AsBoolean());
+    else if (n == "Selectable")
+        SetSelectable(v.AsBoolean());
+    else if (n == "Transparent")
+        SetTransparent(v.AsBoolean());
+    else
+        return Control::SetProperty(name, v);
     return true;
 }
 
@@ -309,10 +321,14 @@ void CheckBox::Click() {
 
 bool CheckBox::SetProperty(const String& name, const PropertyValue& v) {
     const std::string& n = name.Bytes();
-    if (n == "Caption") SetCaption(v.AsString());
-    else if (n == "Value") SetValue(v.AsBoolean());
-    else if (n == "State") SetState(v.AsInteger());
-    else return Control::SetProperty(name, v);
+    if (n == "Caption")
+        SetCaption(v.AsString());
+    else if (n == "Value")
+        SetValue(v.AsBoolean());
+    else if (n == "State")
+        SetState(v.AsInteger());
+    else
+        return Control::SetProperty(name, v);
     return true;
 }
 
@@ -385,14 +401,22 @@ void Slider::Release() {
 
 bool Slider::SetProperty(const String& name, const PropertyValue& v) {
     const std::string& n = name.Bytes();
-    if (n == "Minimum") SetMinimum(v.AsInteger());
-    else if (n == "Maximum") SetMaximum(v.AsInteger());
-    else if (n == "Value") SetValue(v.AsInteger());
-    else if (n == "LineStep") SetLineStep(v.AsInteger());
-    else if (n == "PageStep") SetPageStep(v.AsInteger());
-    else if (n == "LiveScroll") SetLiveScroll(v.AsBoolean());
-    else if (n == "TickStyle") SetTickStyle(v.AsInteger());
-    else return Control::SetProperty(name, v);
+    if (n == "Minimum")
+        SetMinimum(v.AsInteger());
+    else if (n == "Maximum")
+        SetMaximum(v.AsInteger());
+    else if (n == "Value")
+        SetValue(v.AsInteger());
+    else if (n == "LineStep")
+        SetLineStep(v.AsInteger());
+    else if (n == "PageStep")
+        SetPageStep(v.AsInteger());
+    else if (n == "LiveScroll")
+        SetLiveScroll(v.AsBoolean());
+    else if (n == "TickStyle")
+        SetTickStyle(v.AsInteger());
+    else
+        return Control::SetProperty(name, v);
     return true;
 }
 
@@ -433,12 +457,18 @@ void RoundRectangle::SetOvalHeight(int32_t v) {
 
 bool RoundRectangle::SetProperty(const String& name, const PropertyValue& v) {
     const std::string& n = name.Bytes();
-    if (n == "FillColor") SetFillColor(v.AsColor());
-    else if (n == "BorderColor") SetBorderColor(v.AsColor());
-    else if (n == "BorderWidth") SetBorderWidth(v.AsInteger());
-    else if (n == "OvalWidth") SetOvalWidth(v.AsInteger());
-    else if (n == "OvalHeight") SetOvalHeight(v.AsInteger());
-    else return Control::SetProperty(name, v);
+    if (n == "FillColor")
+        SetFillColor(v.AsColor());
+    else if (n == "BorderColor")
+        SetBorderColor(v.AsColor());
+    else if (n == "BorderWidth")
+        SetBorderWidth(v.AsInteger());
+    else if (n == "OvalWidth")
+        SetOvalWidth(v.AsInteger());
+    else if (n == "OvalHeight")
+        SetOvalHeight(v.AsInteger());
+    else
+        return Control::SetProperty(name, v);
     return true;
 }
 
@@ -498,14 +528,22 @@ Ref<fw::StyledTextPrinter> TextArea::StyledTextPrinter(const Ref<Graphics>& g, i
 
 bool TextArea::SetProperty(const String& name, const PropertyValue& v) {
     const std::string& n = name.Bytes();
-    if (n == "Text") SetText(v.AsString());
-    else if (n == "ReadOnly") SetReadOnly(v.AsBoolean());
-    else if (n == "Multiline") SetMultiline(v.AsBoolean());
-    else if (n == "ScrollbarVertical") SetScrollbarVertical(v.AsBoolean());
-    else if (n == "ScrollbarHorizontal") SetScrollbarHorizontal(v.AsBoolean());
-    else if (n == "TextColor") SetTextColor(v.AsColor());
-    else if (n == "BackColor") SetBackColor(v.AsColor());
-    else return Control::SetProperty(name, v);
+    if (n == "Text")
+        SetText(v.AsString());
+    else if (n == "ReadOnly")
+        SetReadOnly(v.AsBoolean());
+    else if (n == "Multiline")
+        SetMultiline(v.AsBoolean());
+    else if (n == "ScrollbarVertical")
+        SetScrollbarVertical(v.AsBoolean());
+    else if (n == "ScrollbarHorizontal")
+        SetScrollbarHorizontal(v.AsBoolean());
+    else if (n == "TextColor")
+        SetTextColor(v.AsColor());
+    else if (n == "BackColor")
+        SetBackColor(v.AsColor());
+    else
+        return Control::SetProperty(name, v);
     return true;
 }
 
@@ -570,9 +608,12 @@ void Timer::Detaching() {
 
 bool Timer::SetProperty(const String& name, const PropertyValue& v) {
     const std::string& n = name.Bytes();
-    if (n == "Period") SetPeriod(v.AsInteger());
-    else if (n == "Mode") SetMode(v.AsInteger());
-    else return Control::SetProperty(name, v);
+    if (n == "Period")
+        SetPeriod(v.AsInteger());
+    else if (n == "Mode")
+        SetMode(v.AsInteger());
+    else
+        return Control::SetProperty(name, v);
     return true;
 }
 

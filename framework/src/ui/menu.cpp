@@ -131,14 +131,22 @@ Ref<MenuItem> MenuItem::Lookup(const String& name) const {
 
 bool MenuItem::SetProperty(const String& name, const PropertyValue& v) {
     const std::string& n = name.Bytes();
-    if (n == "Name") SetName(v.AsString());
-    else if (n == "Text") SetText(v.AsString());
-    else if (n == "KeyboardShortcut") SetKeyboardShortcut(v.AsString());
-    else if (n == "AutoEnable") SetAutoEnable(v.AsBoolean());
-    else if (n == "Enabled") SetEnabled(v.AsBoolean());
-    else if (n == "Visible") SetVisible(v.AsBoolean());
-    else if (n == "Checked") SetChecked(v.AsBoolean());
-    else return false;
+    if (n == "Name")
+        SetName(v.AsString());
+    else if (n == "Text")
+        SetText(v.AsString());
+    else if (n == "KeyboardShortcut")
+        SetKeyboardShortcut(v.AsString());
+    else if (n == "AutoEnable")
+        SetAutoEnable(v.AsBoolean());
+    else if (n == "Enabled")
+        SetEnabled(v.AsBoolean());
+    else if (n == "Visible")
+        SetVisible(v.AsBoolean());
+    else if (n == "Checked")
+        SetChecked(v.AsBoolean());
+    else
+        return false;
     return true;
 }
 

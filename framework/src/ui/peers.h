@@ -24,21 +24,21 @@ struct Canvas {
 };
 
 class ContentWidget : public QWidget {
-public:
+  public:
     ContentWidget(QWidget* parent, std::shared_ptr<Canvas> canvas);
     // Resizes the canvas to the widget's device pixels, keeping what was drawn.
     void FitCanvas();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     std::shared_ptr<Canvas> canvas_;
 };
 
 class TopWidget : public QWidget {
-public:
+  public:
     explicit TopWidget(Window* owner);
     Window* owner = nullptr;  // cleared when the window lets go
     ContentWidget* content = nullptr;
@@ -48,14 +48,14 @@ public:
     void LayoutChildren();
     int MenuBarHeight() const;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 };
 
 class WindowPeer {
-public:
+  public:
     explicit WindowPeer(Window* owner);
     ~WindowPeer();
 
@@ -71,7 +71,7 @@ public:
     // Rebuilds the menu bar when the menus or the bar to show changed.
     void RefreshMenu(bool force = false);
 
-private:
+  private:
     Window* owner_;
     QPointer<TopWidget> top_;
     std::shared_ptr<Canvas> canvas_;
@@ -80,14 +80,14 @@ private:
 };
 
 class ControlPeer {
-public:
+  public:
     ControlPeer(Control* owner, QWidget* widget);
     virtual ~ControlPeer();
     QWidget* Widget() const { return widget_; }
     // Pushes the control's properties onto the widget.
     virtual void Sync();
 
-protected:
+  protected:
     Control* owner_;
     QPointer<QWidget> widget_;
 };

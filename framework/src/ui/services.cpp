@@ -17,8 +17,8 @@ void MsgBox(const String& text) {
         return;
     }
     detail::EnsureToolkit();
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ostrel 4"),
-                    QString::fromUtf8(text.CStr()), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ostrel 4"), QString::fromUtf8(text.CStr()),
+                    QMessageBox::Ok);
     box.exec();
 }
 

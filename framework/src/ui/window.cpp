@@ -30,10 +30,10 @@ namespace {
 
 // Ctrl+Q quits from any window of the program, whichever has the focus.
 class QuitShortcutFilter : public QObject {
-public:
+  public:
     using QObject::QObject;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
             auto* key = static_cast<QKeyEvent*>(event);
@@ -197,9 +197,11 @@ void WindowPeer::ApplyLimits() {
     } else {
         // A size that code set below the minimum (or above the maximum) stays
         // reachable; the limits bind the user's resizing.
-        top_->setMinimumSize(std::min(owner_->MinWidth(), w), std::min(owner_->MinHeight(), h) + mbh);
-        top_->setMaximumSize(std::min(QWIDGETSIZE_MAX, std::max(owner_->MaxWidth(), w)),
-                             std::min(QWIDGETSIZE_MAX - mbh, std::max(owner_->MaxHeight(), h)) + mbh);
+        top_->setMinimumSize(std::min(owner_->MinWidth(), w),
+                             std::min(owner_->MinHeight(), h) + mbh);
+        top_->setMaximumSize(
+            std::min(QWIDGETSIZE_MAX, std::max(owner_->MaxWidth(), w)),
+            std::min(QWIDGETSIZE_MAX - mbh, std::max(owner_->MaxHeight(), h)) + mbh);
     }
     top_->applying = false;
 }
@@ -209,8 +211,7 @@ void WindowPeer::ApplyGeometry() {
     ApplyLimits();
     const int mbh = top_->MenuBarHeight();
     top_->applying = true;
-    top_->setGeometry(owner_->Left(), owner_->Top() - mbh, owner_->Width(),
-                      owner_->Height() + mbh);
+    top_->setGeometry(owner_->Left(), owner_->Top() - mbh, owner_->Width(), owner_->Height() + mbh);
     top_->LayoutChildren();
     top_->applying = false;
     top_->content->FitCanvas();
@@ -219,8 +220,8 @@ void WindowPeer::ApplyGeometry() {
 void WindowPeer::ApplyBackground() {
     if (!top_) return;
     QPalette pal = top_->content->palette();
-    pal.setColor(QPalette::Window, owner_->HasBackColor() ? ToQColor(owner_->BackColor())
-                                                          : QColor(Qt::white));
+    pal.setColor(QPalette::Window,
+                 owner_->HasBackColor() ? ToQColor(owner_->BackColor()) : QColor(Qt::white));
     top_->content->setPalette(pal);
 }
 
@@ -645,8 +646,7 @@ Ref<fw::Graphics> Window::Graphics() {
     return qt::MakeImageGraphics(&canvas->image, [canvas, content](const QRect& r) {
         if (!content) return;
         const qreal ratio = content->devicePixelRatioF() > 0 ? content->devicePixelRatioF() : 1;
-        content->update(QRectF(r.x() / ratio, r.y() / ratio, r.width() / ratio,
-                               r.height() / ratio)
+        content->update(QRectF(r.x() / ratio, r.y() / ratio, r.width() / ratio, r.height() / ratio)
                             .toAlignedRect());
     });
 }
@@ -708,31 +708,56 @@ bool Window::HandleMenuItem(const String& itemName) {
 
 bool Window::SetProperty(const String& name, const PropertyValue& v) {
     const std::string& n = name.Bytes();
-    if (n == "Left") SetLeft(v.AsInteger());
-    else if (n == "Top") SetTop(v.AsInteger());
-    else if (n == "Width") SetWidth(v.AsInteger());
-    else if (n == "Height") SetHeight(v.AsInteger());
-    else if (n == "MinWidth") SetMinWidth(v.AsInteger());
-    else if (n == "MinHeight") SetMinHeight(v.AsInteger());
-    else if (n == "MaxWidth") SetMaxWidth(v.AsInteger());
-    else if (n == "MaxHeight") SetMaxHeight(v.AsInteger());
-    else if (n == "Title") SetTitle(v.AsString());
-    else if (n == "Visible") SetVisible(v.AsBoolean());
-    else if (n == "Frame") SetFrame(v.AsInteger());
-    else if (n == "CloseButton") SetCloseButton(v.AsBoolean());
-    else if (n == "Resizeable") SetResizeable(v.AsBoolean());
-    else if (n == "MaximizeButton") SetMaximizeButton(v.AsBoolean());
-    else if (n == "MinimizeButton") SetMinimizeButton(v.AsBoolean());
-    else if (n == "FullScreenButton") SetFullScreenButton(v.AsBoolean());
-    else if (n == "FullScreen") SetFullScreen(v.AsBoolean());
-    else if (n == "Composite") SetComposite(v.AsBoolean());
-    else if (n == "LiveResize") SetLiveResize(v.AsBoolean());
-    else if (n == "MacProcID") SetMacProcID(v.AsInteger());
-    else if (n == "Placement") SetPlacement(v.AsInteger());
-    else if (n == "MenuBarVisible") SetMenuBarVisible(v.AsBoolean());
-    else if (n == "HasBackColor") SetHasBackColor(v.AsBoolean());
-    else if (n == "BackColor") SetBackColor(v.AsColor());
-    else return false;
+    if (n == "Left")
+        SetLeft(v.AsInteger());
+    else if (n == "Top")
+        SetTop(v.AsInteger());
+    else if (n == "Width")
+        SetWidth(v.AsInteger());
+    else if (n == "Height")
+        SetHeight(v.AsInteger());
+    else if (n == "MinWidth")
+        SetMinWidth(v.AsInteger());
+    else if (n == "MinHeight")
+        SetMinHeight(v.AsInteger());
+    else if (n == "MaxWidth")
+        SetMaxWidth(v.AsInteger());
+    else if (n == "MaxHeight")
+        SetMaxHeight(v.AsInteger());
+    else if (n == "Title")
+        SetTitle(v.AsString());
+    else if (n == "Visible")
+        SetVisible(v.AsBoolean());
+    else if (n == "Frame")
+        SetFrame(v.AsInteger());
+    else if (n == "CloseButton")
+        SetCloseButton(v.AsBoolean());
+    else if (n == "Resizeable")
+        SetResizeable(v.AsBoolean());
+    else if (n == "MaximizeButton")
+        SetMaximizeButton(v.AsBoolean());
+    else if (n == "MinimizeButton")
+        SetMinimizeButton(v.AsBoolean());
+    else if (n == "FullScreenButton")
+        SetFullScreenButton(v.AsBoolean());
+    else if (n == "FullScreen")
+        SetFullScreen(v.AsBoolean());
+    else if (n == "Composite")
+        SetComposite(v.AsBoolean());
+    else if (n == "LiveResize")
+        SetLiveResize(v.AsBoolean());
+    else if (n == "MacProcID")
+        SetMacProcID(v.AsInteger());
+    else if (n == "Placement")
+        SetPlacement(v.AsInteger());
+    else if (n == "MenuBarVisible")
+        SetMenuBarVisible(v.AsBoolean());
+    else if (n == "HasBackColor")
+        SetHasBackColor(v.AsBoolean());
+    else if (n == "BackColor")
+        SetBackColor(v.AsColor());
+    else
+        return false;
     return true;
 }
 

@@ -8,7 +8,7 @@
 namespace fw {
 
 class Keyboard : public Object {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 

@@ -22,7 +22,7 @@
 namespace fw::testing {
 
 class Headless {
-public:
+  public:
     Headless();
     ~Headless();
     Headless(const Headless&) = delete;
@@ -70,7 +70,7 @@ public:
     // the event loop does.
     void RaiseSignal(int signal);
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -19,7 +19,7 @@
 namespace fw {
 
 class Application : public Object {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -43,7 +43,7 @@ public:
     // Runs the handler of the item; false when there is none or it declined.
     bool HandleMenuItem(const String& itemName);
 
-private:
+  private:
     Ref<fw::MenuBar> menuBar_;
     std::vector<std::pair<String, MenuHandler>> menuHandlers_;
 };

@@ -5,7 +5,8 @@
 //   button->Constructor();
 //   window.AddControl("PushButton1", button);
 //   fw::RuntimeMassPropertySetter(window.ControlByName("PushButton1"), {...});
-//   fw::RuntimeAddEventHandler(..., "Action", fw::RuntimeCreateDelegate(this, &W::PushButton1_Action));
+//   fw::RuntimeAddEventHandler(..., "Action", fw::RuntimeCreateDelegate(this,
+//   &W::PushButton1_Action));
 //
 // Every property can be set before or after the control is added; the native
 // widget follows. Layout values that mean nothing on this desktop (TabPanelIndex,
@@ -35,7 +36,7 @@ class ControlPeer;  // the native side, inside the framework
 }
 
 class Control : public Object, public PropertyTarget {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -97,7 +98,7 @@ public:
     // Raised once when its window opens.
     void RaiseOpen();
 
-protected:
+  protected:
     // Creates the native side once the control is added to a window; nullptr
     // for a control without one (Timer).
     virtual std::unique_ptr<detail::ControlPeer> CreatePeer();
@@ -108,7 +109,7 @@ protected:
     virtual void Detaching() {}
     bool IsStoredOnly(const std::string& name) const;
 
-private:
+  private:
     String name_;
     Window* owner_ = nullptr;
     std::unique_ptr<detail::ControlPeer> peer_;
@@ -127,7 +128,7 @@ private:
 // in Paint, in the control's own coordinates (0, 0 at its top-left corner),
 // and hears clicks through MouseDown.
 class CustomControl : public Control {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -141,7 +142,7 @@ public:
     void PaintOn(Graphics& g) { Paint(g); }
     bool DeliverMouseDown(int32_t x, int32_t y) { return MouseDown(x, y); }
 
-protected:
+  protected:
     virtual void Paint(Graphics& g) { (void)g; }
     // True when the control took the click.
     virtual bool MouseDown(int32_t x, int32_t y) {

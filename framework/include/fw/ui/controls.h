@@ -13,7 +13,7 @@ class StyledTextPrinter;
 
 // Events: Action (a click, or Push).
 class PushButton : public Control {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -32,10 +32,10 @@ public:
     bool SetProperty(const String& name, const PropertyValue& value) override;
     bool HasEvent(const String& event) const override;
 
-protected:
+  protected:
     std::unique_ptr<detail::ControlPeer> CreatePeer() override;
 
-private:
+  private:
     String caption_ = "Untitled";
     bool default_ = false, cancel_ = false;
     int32_t buttonStyle_ = 0;
@@ -43,7 +43,7 @@ private:
 
 // Static text. Events: Open.
 class Label : public Control {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -63,10 +63,10 @@ public:
 
     bool SetProperty(const String& name, const PropertyValue& value) override;
 
-protected:
+  protected:
     std::unique_ptr<detail::ControlPeer> CreatePeer() override;
 
-private:
+  private:
     String text_ = "Untitled";
     int32_t textAlign_ = 0;
     Color textColor_{};
@@ -75,7 +75,7 @@ private:
 
 // Events: Action (a click, and any change of Value by code).
 class CheckBox : public Control {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -94,10 +94,10 @@ public:
     // What a user's click does (toggles Value, raising Action).
     void Click();
 
-protected:
+  protected:
     std::unique_ptr<detail::ControlPeer> CreatePeer() override;
 
-private:
+  private:
     void ApplyState(int32_t state);
     String caption_ = "Untitled";
     bool value_ = false;
@@ -107,7 +107,7 @@ private:
 // Events: ValueChanged (each change of Value, by code or by the user; while
 // the thumb is dragged only when LiveScroll is true, otherwise on release).
 class Slider : public Control {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -134,10 +134,10 @@ public:
     bool SetProperty(const String& name, const PropertyValue& value) override;
     bool HasEvent(const String& event) const override;
 
-protected:
+  protected:
     std::unique_ptr<detail::ControlPeer> CreatePeer() override;
 
-private:
+  private:
     friend class SliderPeer;
     void ChangeValue(int32_t v, bool fromUser);
     int32_t minimum_ = 0, maximum_ = 100, value_ = 0;
@@ -150,7 +150,7 @@ private:
 // A filled rounded rectangle; OvalWidth and OvalHeight at least the size make
 // it an oval.
 class RoundRectangle : public Control {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -167,10 +167,10 @@ public:
 
     bool SetProperty(const String& name, const PropertyValue& value) override;
 
-protected:
+  protected:
     std::unique_ptr<detail::ControlPeer> CreatePeer() override;
 
-private:
+  private:
     Color fillColor_ = Color::RGBA(255, 255, 255);
     Color borderColor_ = Color::RGBA(0, 0, 0);
     int32_t borderWidth_ = 1, ovalWidth_ = 8, ovalHeight_ = 8;
@@ -178,7 +178,7 @@ private:
 
 // Editable or read-only text. Lines wrap at the width when Multiline is true.
 class TextArea : public Control {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -204,10 +204,10 @@ public:
     bool SetProperty(const String& name, const PropertyValue& value) override;
     bool HasEvent(const String& event) const override;
 
-protected:
+  protected:
     std::unique_ptr<detail::ControlPeer> CreatePeer() override;
 
-private:
+  private:
     String text_;
     bool readOnly_ = false, multiline_ = true;
     bool scrollbarVertical_ = true, scrollbarHorizontal_ = false;
@@ -220,7 +220,7 @@ private:
 // window exists, shown or hidden, and stops when the window closes. Under the
 // test clock it fires only as the test advances time.
 class Timer : public Control {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -245,11 +245,11 @@ public:
     void Fire();
     int64_t scheduleId = 0;
 
-protected:
+  protected:
     void Attached() override;
     void Detaching() override;
 
-private:
+  private:
     void Reschedule();
     int32_t period_ = 1000, mode_ = kModeMultiple;
 };

@@ -25,16 +25,14 @@ using MenuHandler = std::function<bool()>;
 template <class T, class C, class A>
 EventHandler RuntimeCreateDelegate(T* target, void (C::*method)(Ref<A>)) {
     C* self = target;
-    return [self, method](const Ref<Object>& sender) {
-        (self->*method)(RuntimeCheckCast<A>(sender));
-    };
+    return
+        [self, method](const Ref<Object>& sender) { (self->*method)(RuntimeCheckCast<A>(sender)); };
 }
 template <class T, class C, class A>
 EventHandler RuntimeCreateDelegate(T* target, void (C::*method)(const Ref<A>&)) {
     C* self = target;
-    return [self, method](const Ref<Object>& sender) {
-        (self->*method)(RuntimeCheckCast<A>(sender));
-    };
+    return
+        [self, method](const Ref<Object>& sender) { (self->*method)(RuntimeCheckCast<A>(sender)); };
 }
 // Menu handlers: "( ) as Boolean".
 template <class T, class C>
@@ -56,7 +54,6 @@ auto RuntimeCreateDelegate(const Ref<T>& target, M method) {
 // Attaches a handler to a named event of the control ("Action", "ValueChanged",
 // "Open"). Raises RuntimeException for an event the control does not have and
 // NilObjectException for a nil control.
-void RuntimeAddEventHandler(const Ref<Control>& control, const String& event,
-                            EventHandler handler);
+void RuntimeAddEventHandler(const Ref<Control>& control, const String& event, EventHandler handler);
 
 }  // namespace fw

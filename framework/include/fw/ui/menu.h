@@ -19,7 +19,7 @@
 namespace fw {
 
 class MenuItem : public Object, public PropertyTarget {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -59,7 +59,7 @@ public:
     // native menus know when to rebuild.
     static uint64_t Revision() noexcept;
 
-private:
+  private:
     String name_, text_, shortcut_;
     bool autoEnable_ = true, enabled_ = true, visible_ = true, checked_ = false;
     std::vector<Ref<MenuItem>> items_;
@@ -67,21 +67,21 @@ private:
 };
 
 class MenuBar : public MenuItem {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 };
 
 // The About item; shown in its menu where the program put it.
 class AppleMenuItem : public MenuItem {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 };
 
 // Quits the application (closing every window first) unless a handler takes it.
 class QuitMenuItem : public MenuItem {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 };

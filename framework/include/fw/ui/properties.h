@@ -24,13 +24,12 @@ namespace fw {
 
 // One layout value: a 32-bit integer, a Boolean, a double, a text or a colour.
 class PropertyValue {
-public:
+  public:
     using Storage = std::variant<int32_t, bool, double, String, Color>;
 
     PropertyValue(bool v) : v_(v) {}
     template <std::integral T>
-        requires(!std::same_as<T, bool>)
-    PropertyValue(T v) : v_(static_cast<int32_t>(v)) {}
+    requires(!std::same_as<T, bool>) PropertyValue(T v) : v_(static_cast<int32_t>(v)) {}
     PropertyValue(double v) : v_(v) {}
     PropertyValue(const char* v) : v_(String(v)) {}
     PropertyValue(String v) : v_(std::move(v)) {}
@@ -52,7 +51,7 @@ public:
     String AsString() const;
     Color AsColor() const;
 
-private:
+  private:
     Storage v_;
 };
 
@@ -67,7 +66,7 @@ using PropertyList = std::vector<Property>;
 // Implemented by every object that takes layout values (windows, controls,
 // menu items). A subclass adds its own names and hands the others to its base.
 class PropertyTarget {
-public:
+  public:
     virtual ~PropertyTarget() = default;
     // Applies one value; false when the name is not a property of the object.
     // A value of the wrong type raises RuntimeException.

@@ -67,7 +67,7 @@ enum class WindowEvent {
 };
 
 class Window : public Object, public PropertyTarget {
-public:
+  public:
     static const fw::ClassInfo& ClassInfo();
     const fw::ClassInfo* GetClassInfo() const noexcept override { return &ClassInfo(); }
 
@@ -201,7 +201,7 @@ public:
     // The native side reports a geometry change by the user or the window manager.
     void GeometryChanged();
 
-private:
+  private:
     void EnsurePeer();
     void OpenNow();
     void ApplyGeometry();
