@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/os/cg.h"
-#include "platform/screen.h"
+#include "platform/virtual.h"
 
 using namespace platform::cg;
 namespace cf = platform::cf;
@@ -16,59 +16,15 @@ namespace os = platform::os;
 
 namespace {
 
-// Displays whose pixel (x, y) is R = tag, G = y, B = x unless set otherwise.
-class FixtureScreen : public platform::Screen {
-  public:
-    struct Display {
-        platform::DisplayInfo info;
-        std::vector<uint32_t> pixels;  // 0x00RRGGBB, so the bytes are B, G, R, 0
-    };
-    uint32_t Add(platform::Rect points, int ppp = 1, int bits = 8, int samples = 3) {
-        Display d;
-        d.info.id = 0x100 + static_cast<uint32_t>(displays.size());
-        d.info.bounds = points;
-        d.info.pixelsPerPoint = ppp;
-        d.info.bitsPerSample = bits;
-        d.info.samplesPerPixel = samples;
-        d.info.isMain = displays.empty();
-        const int w = d.info.PixelWidth(), h = d.info.PixelHeight();
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) d.pixels.push_back(Tag(d.info.id) << 16 | y << 8 | x);
-        displays.push_back(d);
-        return d.info.id;
-    }
-    static uint32_t Tag(uint32_t id) { return 0x10 * (id - 0xFF); }
-    std::vector<platform::DisplayInfo> Displays() override {
-        std::vector<platform::DisplayInfo> out;
-        for (auto& d : displays) out.push_back(d.info);
-        return out;
-    }
-    bool Read(uint32_t id, platform::Rect r, platform::PixelView* out,
-              platform::Rect* covered) override {
-        *out = {};
-        for (auto& d : displays) {
-            if (d.info.id != id) continue;
-            const int x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
-            const int x1 = std::min<int64_t>(int64_t{r.x} + r.width, d.info.PixelWidth());
-            const int y1 = std::min<int64_t>(int64_t{r.y} + r.height, d.info.PixelHeight());
-            if (x1 <= x0 || y1 <= y0) return false;
-            const size_t stride = 4 * static_cast<size_t>(d.info.PixelWidth());
-            out->data = reinterpret_cast<const uint8_t*>(d.pixels.data()) + y0 * stride + 4 * x0;
-            out->stride = stride;
-            out->width = x1 - x0;
-            out->height = y1 - y0;
-            if (covered) *covered = {x0, y0, x1 - x0, y1 - y0};
-            return true;
-        }
-        return false;
-    }
-    std::vector<Display> displays;
-};
+// Pixel (x, y) of the display with id `id` is R = id, G = y, B = x.
+uint32_t Colour(uint32_t id, size_t x, size_t y) {
+    return id << 16 | uint32_t(y) << 8 | uint32_t(x);
+}
 
 class CoreGraphics : public ::testing::Test {
   protected:
     void SetUp() override {
-        auto s = std::make_unique<FixtureScreen>();
+        auto s = std::make_unique<platform::VirtualScreen>();
         screen = s.get();
         platform::SetCurrentScreen(std::move(s));
         live = os::LiveObjectCount();
@@ -96,13 +52,21 @@ class CoreGraphics : public ::testing::Test {
         return {255, uint8_t(rgb >> 16), uint8_t(rgb >> 8), uint8_t(rgb)};
     }
 
-    FixtureScreen* screen = nullptr;
+    uint32_t Add(platform::Rect points, int ppp = 1, int bits = 8, int samples = 3) {
+        const uint32_t id = screen->AddDisplay(points, ppp, bits, samples);
+        for (int y = 0; y < points.height * ppp; ++y)
+            for (int x = 0; x < points.width * ppp; ++x)
+                screen->SetPixel(id, x, y, Colour(id, size_t(x), size_t(y)));
+        return id;
+    }
+
+    platform::VirtualScreen* screen = nullptr;
     int64_t live = 0;
 };
 
 TEST_F(CoreGraphics, DisplayListPutsTheMainDisplayFirstAndHonoursTheLimit) {
-    const uint32_t main = screen->Add({0, 0, 2, 2});
-    const uint32_t right = screen->Add({2, 0, 3, 2});
+    const uint32_t main = Add({0, 0, 2, 2});
+    const uint32_t right = Add({2, 0, 3, 2});
     uint32_t count = 99;
     ASSERT_EQ(CGGetActiveDisplayList(0, nullptr, &count), kCGErrorSuccess);
     EXPECT_EQ(count, 2u);
@@ -138,8 +102,8 @@ TEST_F(CoreGraphics, EmptyScreenHasNoDisplays) {
 }
 
 TEST_F(CoreGraphics, CurrentModeGivesBitsAndSamples) {
-    const uint32_t deep = screen->Add({0, 0, 2, 2}, 1, 8, 3);
-    const uint32_t shallow = screen->Add({2, 0, 2, 2}, 1, 5, 3);
+    const uint32_t deep = Add({0, 0, 2, 2}, 1, 8, 3);
+    const uint32_t shallow = Add({2, 0, 2, 2}, 1, 5, 3);
     struct Case {
         uint32_t id;
         int32_t bits, samples;
@@ -200,8 +164,8 @@ TEST_F(CoreGraphics, RectangleIntersection) {
 }
 
 TEST_F(CoreGraphics, DisplayImageForRectIsTheDisplaysPixels) {
-    screen->Add({0, 0, 2, 2});
-    const uint32_t right = screen->Add({2, 0, 3, 2});
+    Add({0, 0, 2, 2});
+    const uint32_t right = Add({2, 0, 3, 2});
     ASSERT_NE(&CGDisplayCreateImageForRect, nullptr);
     CGImageRef image = CGDisplayCreateImageForRect(right, CGRectMake(1, 0, 2, 2));
     ASSERT_NE(image, nullptr);
@@ -211,23 +175,22 @@ TEST_F(CoreGraphics, DisplayImageForRectIsTheDisplaysPixels) {
     EXPECT_EQ(CGColorSpaceGetModel(CGImageGetColorSpace(image)), kCGColorSpaceModelRGB);
     CGContextRef ctx = Rendered(image);
     CGImageRelease(image);
-    const auto& px = screen->displays[1].pixels;
     for (size_t y = 0; y < 2; ++y)
-        for (size_t x = 0; x < 2; ++x) EXPECT_EQ(At(ctx, x, y), Xrgb(px[y * 3 + x + 1])) << x << y;
+        for (size_t x = 0; x < 2; ++x)
+            EXPECT_EQ(At(ctx, x, y), Xrgb(Colour(right, x + 1, y))) << x << y;
     CGContextRelease(ctx);
 }
 
 TEST_F(CoreGraphics, DisplayImagesAreAtPixelSize) {
-    const uint32_t retina = screen->Add({0, 0, 3, 2}, 2);  // 6 × 4 pixels
+    const uint32_t retina = Add({0, 0, 3, 2}, 2);  // 6 × 4 pixels
     CGImageRef part = CGDisplayCreateImageForRect(retina, CGRectMake(1, 1, 2, 1));
     ASSERT_NE(part, nullptr);
     EXPECT_EQ(CGImageGetWidth(part), 4u);
     EXPECT_EQ(CGImageGetHeight(part), 2u);
     CGContextRef ctx = Rendered(part);
-    const auto& px = screen->displays[0].pixels;
     for (size_t y = 0; y < 2; ++y)
         for (size_t x = 0; x < 4; ++x)
-            EXPECT_EQ(At(ctx, x, y), Xrgb(px[(y + 2) * 6 + x + 2])) << x << y;
+            EXPECT_EQ(At(ctx, x, y), Xrgb(Colour(retina, x + 2, y + 2))) << x << y;
     CGContextRelease(ctx);
     CGImageRelease(part);
 
@@ -239,7 +202,7 @@ TEST_F(CoreGraphics, DisplayImagesAreAtPixelSize) {
 }
 
 TEST_F(CoreGraphics, DisplayImageKeepsOnlyThePartOnTheDisplay) {
-    const uint32_t id = screen->Add({0, 0, 2, 2});
+    const uint32_t id = Add({0, 0, 2, 2});
     CGImageRef clipped = CGDisplayCreateImageForRect(id, CGRectMake(-1, 1, 5, 5));
     ASSERT_NE(clipped, nullptr);
     EXPECT_EQ(CGImageGetWidth(clipped), 2u);
@@ -563,7 +526,7 @@ TEST_F(CoreGraphics, ContextImageKeepsThePixelsOfItsMoment) {
 }
 
 TEST_F(CoreGraphics, CaptureRoadThroughTwoContextsKeepsEveryPixel) {
-    const uint32_t id = screen->Add({0, 0, 5, 3});
+    const uint32_t id = Add({0, 0, 5, 3});
     CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
     CGImageRef part = CGDisplayCreateImageForRect(id, CGRectMake(1, 1, 4, 2));
     CGContextRef rect = CGBitmapContextCreate(nullptr, 6, 3, 8, 24, rgb, 6);
@@ -577,11 +540,10 @@ TEST_F(CoreGraphics, CaptureRoadThroughTwoContextsKeepsEveryPixel) {
     CGContextRef out = CGBitmapContextCreate(buffer.data(), 6, 3, 8, 24, rgb, 6);
     CGContextDrawImage(out, CGRectMake(0, 0, 6, 3), shot);
     CGImageRelease(shot);
-    const auto& px = screen->displays[0].pixels;
     for (size_t y = 0; y < 3; ++y)
         for (size_t x = 0; x < 6; ++x) {
             const bool covered = y < 2 && x >= 1 && x < 5;
-            const auto want = covered ? Xrgb(px[(y + 1) * 5 + x]) : Xrgb(0);  // black
+            const auto want = covered ? Xrgb(Colour(id, x, y + 1)) : Xrgb(0);  // black
             EXPECT_EQ(At(out, x, y), want) << x << "," << y;
         }
     CGContextRelease(out);
@@ -589,7 +551,7 @@ TEST_F(CoreGraphics, CaptureRoadThroughTwoContextsKeepsEveryPixel) {
 }
 
 TEST_F(CoreGraphics, FailedCreationsGiveNull) {
-    const uint32_t id = screen->Add({0, 0, 2, 2});
+    const uint32_t id = Add({0, 0, 2, 2});
     CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
     os::testing::FailCreations(os::ObjectKind::Image, 1);
     EXPECT_EQ(CGDisplayCreateImage(id), nullptr);
