@@ -216,26 +216,14 @@ const fw::ClassInfo& Window2::ClassInfo() {
     return info;
 }
 
-namespace {
-// The framework lists open windows without holding them; the panel is reached
-// only by its class name, so the program keeps it alive until the end of the run.
-fw::Ref<Window2> gPanel;
-}  // namespace
-
 fw::Ref<Window2> Window2::ImplicitInstance() {
     fw::Ref<fw::Window> open = fw::RuntimeGetImplicitWindow("Window2.Window2");
     if (!open) {
         fw::Ref<fw::Object> created = fw::RuntimeNewObject(ClassInfo());
-        gPanel = fw::RuntimeCheckCast<Window2>(created);
         created->Constructor();
         return fw::RuntimeCheckCast<Window2>(created);
     }
     return fw::RuntimeCheckCast<Window2>(open);
-}
-
-void Window2::FinalizeImplicitInstance() {
-    fw::Ref<Window2> held = std::exchange(gPanel, fw::Ref<Window2>());
-    held.Reset();
 }
 
 Window2::Window2() {

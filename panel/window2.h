@@ -20,8 +20,6 @@ class Window2 final : public fw::Window {
 
     // The one panel, created on first use.
     static fw::Ref<Window2> ImplicitInstance();
-    // End of the run: drops the program's hold on the panel.
-    static void FinalizeImplicitInstance();
 
     Window2();
 

@@ -132,7 +132,6 @@ bool StartSequence() {
 }
 
 void FinalizeModules() {
-    Window2::FinalizeImplicitInstance();
     HotKeyModule::FinalizeModule();
     MenuBarModule::FinalizeModule();
     StateModule::FinalizeMainScreen();

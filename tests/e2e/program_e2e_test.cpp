@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -57,8 +58,7 @@ class Desktop {
                                           std::chrono::milliseconds timeout = 10s) const {
         const auto end = std::chrono::steady_clock::now() + timeout;
         do {
-            std::istringstream ids(
-                Output("xdotool search --onlyvisible --name '^" + title + "$'"));
+            std::istringstream ids(Output("xdotool search --onlyvisible --name '^" + title + "$'"));
             std::string id;
             if (ids >> id) return id;
             std::this_thread::sleep_for(100ms);
@@ -67,19 +67,21 @@ class Desktop {
     }
     bool Visible(const std::string& title) const { return FindWindow(title, 0ms).has_value(); }
 
+    // The window's own area on the root (xdotool's figure counts the frame of
+    // a reparenting window manager twice, so ask xwininfo).
     Geometry GeometryOf(const std::string& id) const {
         Geometry g;
-        std::istringstream in(Output("xdotool getwindowgeometry --shell " + id));
+        std::istringstream in(Output("xwininfo -id " + id));
         std::string line;
+        auto value = [&line](const char* key, int* out) {
+            const auto p = line.find(key);
+            if (p != std::string::npos) *out = std::atoi(line.c_str() + p + std::strlen(key));
+        };
         while (std::getline(in, line)) {
-            auto eq = line.find('=');
-            if (eq == std::string::npos) continue;
-            const std::string key = line.substr(0, eq);
-            const int value = std::atoi(line.c_str() + eq + 1);
-            if (key == "X") g.x = value;
-            if (key == "Y") g.y = value;
-            if (key == "WIDTH") g.width = value;
-            if (key == "HEIGHT") g.height = value;
+            value("Absolute upper-left X:", &g.x);
+            value("Absolute upper-left Y:", &g.y);
+            value("Width:", &g.width);
+            value("Height:", &g.height);
         }
         return g;
     }
@@ -191,18 +193,25 @@ class ProgramE2E : public ::testing::Test {
 bool PaintPattern(const Desktop& d, const fs::path& dir) {
     const fs::path xbm = dir / "check.xbm";
     std::ofstream out(xbm);
-    out << "#define check_width 16\n#define check_height 16\nstatic unsigned char check_bits[] = {";
+    // The reader wants the values on lines of their own after the opening brace.
+    out << "#define check_width 16\n#define check_height 16\nstatic char check_bits[] = {\n";
     for (int y = 0; y < 16; ++y) {
         const int row = (y / 8) ? 0xFF00 : 0x00FF;
-        out << (y ? ", " : "") << "0x" << std::hex << (row & 0xFF) << ", 0x" << (row >> 8);
+        out << (y ? ",\n" : "") << "0x" << std::hex << (row & 0xFF) << ", 0x" << (row >> 8);
     }
     out << "};\n";
     out.close();
     return d.Run("xsetroot -bitmap " + xbm.string() + " -fg red -bg blue") == 0;
 }
-bool PatternRed(int x, int y) { return ((x / 8) + (y / 8)) % 2 == 0; }
-bool IsRed(const std::array<int, 3>& c) { return c[0] > 200 && c[2] < 60; }
-bool IsBlue(const std::array<int, 3>& c) { return c[2] > 200 && c[0] < 60; }
+bool PatternRed(int x, int y) {
+    return ((x / 8) + (y / 8)) % 2 == 0;
+}
+bool IsRed(const std::array<int, 3>& c) {
+    return c[0] > 200 && c[2] < 60;
+}
+bool IsBlue(const std::array<int, 3>& c) {
+    return c[2] > 200 && c[0] < 60;
+}
 
 // Share of the window's points that show the pattern enlarged twice around
 // (cx, cy): window point (x, y) shows screen point (cx - W/4 + x/2, cy - H/4 + y/2).
@@ -321,8 +330,7 @@ TEST_F(ProgramE2E, CtrlQQuitsThroughTheSameCloseAndSavesTheSettings) {
     const std::string panel = *desktop.FindWindow("  Ostrel 4");
     desktop.Run("xdotool windowactivate --sync " + panel + " key ctrl+q");
     ASSERT_EQ(program.Wait(), std::optional<int>(0)) << program.Stderr();
-    EXPECT_NE(SettingsText().find("#Window2Position 55,10\n"), std::string::npos)
-        << SettingsText();
+    EXPECT_NE(SettingsText().find("#Window2Position 55,10\n"), std::string::npos) << SettingsText();
 }
 
 TEST_F(ProgramE2E, MissingCaptureLibraryStopsTheStartWithAMessage) {
