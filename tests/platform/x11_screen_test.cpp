@@ -201,6 +201,35 @@ TEST_P(X11ScreenTest, TwoPixelsPerPointHalvesTheBoundsButNotTheReads) {
     EXPECT_EQ(PixelOf(v, 639, 799), Expected(1279, 799));
 }
 
+// The list is kept between calls, so a change made by another client after
+// the first call must still show in the next one.
+TEST_P(X11ScreenTest, ListsMonitorsChangedSinceTheLastCall) {
+    ASSERT_EQ(screen_->Displays().size(), 2u);
+    const uint32_t right = screen_->Displays().at(0).id;
+    PixelView v;
+    ASSERT_TRUE(screen_->Read(right, {0, 0, 10, 10}, &v));
+
+    ASSERT_EQ(server_->Run("xrandr --setmonitor extra 320/85x400/106+0+400 none >/dev/null"),
+              0);
+    auto list = screen_->Displays();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].id, right);
+    EXPECT_EQ(list[2].bounds.x, -640);
+    EXPECT_EQ(list[2].bounds.y, 400);
+    EXPECT_EQ(list[2].bounds.width, 320);
+
+    ASSERT_EQ(server_->Run("xrandr --delmonitor extra >/dev/null"), 0);
+    list = screen_->Displays();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].id, right);
+
+    SetPixelsPerPoint(2);
+    list = screen_->Displays();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].bounds.width, 320);
+    EXPECT_EQ(list[1].bounds.x, -320);
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, X11ScreenTest,
                          testing::Values(PixelPath::Automatic, PixelPath::PlainRequest),
                          [](const auto& info) {

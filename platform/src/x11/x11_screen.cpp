@@ -1,6 +1,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrandr.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
@@ -56,6 +57,15 @@ struct X11Screen::Impl {
     std::vector<Entry> entries;
     std::map<Atom, uint32_t> idByName;
     uint32_t nextId = 1;
+
+    // The monitor list costs two round trips, and every capture asks for it
+    // several times, so it is kept until the server says something changed.
+    // The root's ConfigureNotify comes with every RandR monitor change (also
+    // those that only add or remove a monitor), the RandR notifications with
+    // modes, CRTCs and outputs. Without that watch every call asks again.
+    bool watching = false;
+    bool stale = true;
+    int listedPixelsPerPoint = 0;
 
     ~Impl() {
         DropShmImage();
@@ -188,12 +198,52 @@ struct X11Screen::Impl {
         out->stride = stride;
     }
 
+    // Takes every event off the connection without waiting: only the ones
+    // selected in Watch() arrive, and any of them may mean a new layout.
+    void DrainEvents() {
+        Display* d = conn->display();
+        while (!conn->lost() && XEventsQueued(d, QueuedAfterReading) > 0) {
+            XEvent event;
+            XNextEvent(d, &event);
+            stale = true;
+        }
+    }
+
+    void Watch() {
+        Display* d = conn->display();
+        Connection::ErrorScope scope;
+        conn->TakeError();
+        XSelectInput(d, conn->root(), StructureNotifyMask);
+        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+        if (XRRQueryExtension(d, &eventBase, &errorBase) && XRRQueryVersion(d, &major, &minor)) {
+            int mask = RRScreenChangeNotifyMask;
+            if (major > 1 || minor >= 2) mask |= RRCrtcChangeNotifyMask | RROutputChangeNotifyMask;
+            XRRSelectInput(d, conn->root(), mask);
+        }
+        watching = conn->SyncAndTakeError() == 0;
+    }
+
+    void RefreshIfChanged() {
+        DrainEvents();
+        if (conn->lost()) {
+            entries.clear();
+            return;
+        }
+        if (!watching || stale || listedPixelsPerPoint != PixelsPerPoint()) Refresh();
+    }
+
     void Refresh() {
         entries.clear();
+        stale = true;
         if (conn->lost()) return;
+        // The queries below answer every event already here; those that come
+        // in while they run stay queued and make the next call ask again.
+        DrainEvents();
         std::vector<Monitor> monitors = QueryMonitors(conn->display(), conn->root());
-        if (monitors.empty() || conn->lost()) return;
+        if (monitors.empty() || conn->lost()) return;  // asked again next time
+        stale = false;
         int p = PixelsPerPoint();
+        listedPixelsPerPoint = p;
         const Monitor& main = monitors.front();
         int bits = 8, samples = 3;
         if (visual->c_class == TrueColor || visual->c_class == DirectColor) {
@@ -235,6 +285,7 @@ std::unique_ptr<X11Screen> X11Screen::Open(const char* displayName, PixelPath pa
     impl->depth = DefaultDepth(d, DefaultScreen(d));
     impl->shmUsable = path == PixelPath::Automatic && XShmQueryExtension(d);
     impl->conn = std::move(conn);
+    impl->Watch();
     return std::unique_ptr<X11Screen>(new X11Screen(std::move(impl)));
 }
 
@@ -242,7 +293,7 @@ X11Screen::X11Screen(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 X11Screen::~X11Screen() = default;
 
 std::vector<DisplayInfo> X11Screen::Displays() {
-    impl_->Refresh();
+    impl_->RefreshIfChanged();
     std::vector<DisplayInfo> list;
     for (const Impl::Entry& e : impl_->entries) list.push_back(e.info);
     return list;
