@@ -135,6 +135,9 @@ class ProgramTest : public ::testing::Test {
     }
 
     void TearDown() override {
+        // As the program ends: the windows close (the panel's Close saves and
+        // quits) while the globals still hold them, then the globals go.
+        for (const fw::Ref<fw::Window>& w : fw::RuntimeOpenWindows()) w->Close();
         DisplayWindow::graphicsForTesting = nullptr;
         FinalizeModules();
         StateModule::ResetForTesting();
