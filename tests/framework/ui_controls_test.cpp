@@ -121,7 +121,7 @@ TEST_F(ControlsTest, SliderReportsWhileDraggedOnlyWithLiveScroll) {
                                    fw::RuntimeCreateDelegate(&r, &Recorder::Moved));
         s->DragTo(25);
         s->DragTo(30);
-        s->Release();
+        s->EndDrag();
         const std::vector<std::string> expected =
             live ? std::vector<std::string>{"25", "30"} : std::vector<std::string>{"30"};
         EXPECT_EQ(r.calls, expected);

@@ -19,6 +19,22 @@
 #include "ui/peers.h"
 #include "ui_test_windows.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define XVFB_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define XVFB_TEST_ASAN 1
+#endif
+#ifdef XVFB_TEST_ASAN
+// The desktop's font and message-bus libraries keep allocations for the life
+// of the process.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\nleak:libdbus-1\n";
+}
+#endif
+
 namespace {
 
 class Triangle : public fw::CustomControl {

@@ -393,7 +393,7 @@ void Slider::DragTo(int32_t v) {
     if (liveScroll_) ChangeValue(v, true);
 }
 
-void Slider::Release() {
+void Slider::EndDrag() {
     if (!dragging_) return;
     dragging_ = false;
     ChangeValue(valueAtPress_, true);

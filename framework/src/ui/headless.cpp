@@ -15,6 +15,23 @@
 #include "platform/screen.h"
 #include "ui/ui_state.h"
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define OSTREL_HEADLESS_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define OSTREL_HEADLESS_ASAN 1
+#endif
+
+#ifdef OSTREL_HEADLESS_ASAN
+// The system's font library keeps caches for the life of the process that it
+// never frees; every test that lays out text would otherwise report them.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig\n";
+}
+#endif
+
 namespace fw::testing {
 namespace {
 

@@ -128,8 +128,9 @@ class Slider : public Control {
     void SetTickStyle(int32_t v);
 
     // The user dragging the thumb to `value`, then letting go; for tests.
+    // (Not "Release": that is the reference count's.)
     void DragTo(int32_t value);
-    void Release();
+    void EndDrag();
 
     bool SetProperty(const String& name, const PropertyValue& value) override;
     bool HasEvent(const String& event) const override;
