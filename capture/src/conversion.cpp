@@ -28,8 +28,11 @@ size_t ImageBufferSize(uint64_t width, uint64_t height) {
     return size <= INT32_MAX ? static_cast<size_t>(size) : 0;
 }
 
-// A zero-filled bitmap of the image's size with the image drawn into it, in the
-// layout that `alphaInfo` gives the context.
+// A bitmap of the image's size with the image drawn into it, in the layout
+// that `alphaInfo` gives the context. It starts zero-filled wherever the
+// drawing can leave something of it: an image with an alpha channel (or an
+// alpha-only mask) is composited over it. An opaque image drawn over the whole
+// bitmap replaces every pixel, so its bitmap is not cleared first.
 struct DrawnImage {
     unsigned char* pixels = nullptr;
     cg::CGContextRef context = nullptr;
@@ -46,7 +49,8 @@ struct DrawnImage {
         height = cg::CGImageGetHeight(image);
         const size_t size = ImageBufferSize(width, height);
         if (size == 0) return false;
-        pixels = static_cast<unsigned char*>(std::calloc(size, 1));
+        pixels = static_cast<unsigned char*>(Opaque(image) ? std::malloc(size)
+                                                           : std::calloc(size, 1));
         if (pixels == nullptr) return false;
         context = cg::CGBitmapContextCreate(pixels, width, height, 8, 4 * width, space, alphaInfo);
         if (context == nullptr) return false;
@@ -55,6 +59,17 @@ struct DrawnImage {
             cg::CGRectMake(0, 0, static_cast<cg::CGFloat>(width), static_cast<cg::CGFloat>(height)),
             image);
         return true;
+    }
+
+    static bool Opaque(cg::CGImageRef image) {
+        switch (cg::CGImageGetAlphaInfo(image)) {
+            case cg::kCGImageAlphaNone:
+            case cg::kCGImageAlphaNoneSkipLast:
+            case cg::kCGImageAlphaNoneSkipFirst:
+                return true;
+            default:
+                return false;
+        }
     }
 
     const unsigned char* Row(int32_t row) const {

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "fw/ui/graphics.h"
 #include "ui/qt_graphics.h"
 
@@ -16,6 +20,28 @@ namespace {
 constexpr std::align_val_t kPixelAlignment{64};
 
 std::atomic<int64_t> g_liveCount{0};
+
+// Every new opaque picture is filled before anything is drawn into it, so the
+// fill runs at store bandwidth: four aligned 16-byte stores per cache line.
+// The buffer starts on a 64-byte boundary (kPixelAlignment).
+void FillWords(uint32_t* p, size_t n, uint32_t word) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i v = _mm_set1_epi32(static_cast<int>(word));
+    for (; i + 16 <= n; i += 16) {
+        auto* q = reinterpret_cast<__m128i*>(p + i);
+        _mm_store_si128(q, v);
+        _mm_store_si128(q + 1, v);
+        _mm_store_si128(q + 2, v);
+        _mm_store_si128(q + 3, v);
+    }
+    for (; i + 4 <= n; i += 4) _mm_store_si128(reinterpret_cast<__m128i*>(p + i), v);
+#else
+    const uint64_t pair = uint64_t{word} << 32 | word;
+    for (; i + 2 <= n; i += 2) std::memcpy(p + i, &pair, sizeof pair);
+#endif
+    for (; i < n; ++i) p[i] = word;
+}
 
 }  // namespace
 
@@ -45,8 +71,7 @@ Ref<Picture> Picture::New(int32_t width, int32_t height, int32_t depth, bool has
         const uint8_t rgbx[4] = {0, 0, 0, 0xFF};
         uint32_t px;
         std::memcpy(&px, rgbx, 4);
-        auto* p = reinterpret_cast<uint32_t*>(pixels);
-        for (size_t i = 0, n = size_t(width) * size_t(height); i < n; ++i) p[i] = px;
+        FillWords(reinterpret_cast<uint32_t*>(pixels), size_t(width) * size_t(height), px);
     }
     return Ref<Picture>(new Picture(width, height, hasAlphaChannel, pixels));
 }
