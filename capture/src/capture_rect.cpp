@@ -62,8 +62,12 @@ PluginPicture CoreGraphicsRect(int32_t left, int32_t top, int32_t width, int32_t
     }
     const double w = width;
     const double h = height;
-    cg::CGContextClearRect(context, cg::CGRectMake(0, 0, w, h));
     const cg::CGRect wanted = cg::CGRectMake(left, top, w, h);
+    // What no display image covers stays clear. The usual rectangle lies on
+    // one display, whose opaque image then replaces every pixel, so the clear
+    // is made only before a first image that leaves some of the bitmap bare,
+    // or at the end when no image came.
+    bool drawn = false;
     for (uint32_t i = 0; i < count; ++i) {
         const cg::CGRect b = cg::CGDisplayBounds(ids[i]);
         const cg::CGRect r = cg::CGRectIntersection(b, wanted);
@@ -74,10 +78,16 @@ PluginPicture CoreGraphicsRect(int32_t left, int32_t top, int32_t width, int32_t
         if (image == nullptr) continue;
         const double iw = static_cast<double>(cg::CGImageGetWidth(image));
         const double ih = static_cast<double>(cg::CGImageGetHeight(image));
+        if (!drawn && !(r.origin.x == left && r.origin.y == top && iw == w && ih == h &&
+                        IsOpaqueImage(image))) {
+            cg::CGContextClearRect(context, cg::CGRectMake(0, 0, w, h));
+        }
+        drawn = true;
         cg::CGContextDrawImage(
             context, cg::CGRectMake(r.origin.x - left, h - (r.origin.y - top) - ih, iw, ih), image);
         cg::CGImageRelease(image);
     }
+    if (!drawn) cg::CGContextClearRect(context, cg::CGRectMake(0, 0, w, h));
     PluginPicture picture = nullptr;
     if (cg::CGImageRef image = cg::CGBitmapContextCreateImage(context)) {
         picture = GetCGImagePicture(image);

@@ -49,8 +49,8 @@ struct DrawnImage {
         height = cg::CGImageGetHeight(image);
         const size_t size = ImageBufferSize(width, height);
         if (size == 0) return false;
-        pixels = static_cast<unsigned char*>(Opaque(image) ? std::malloc(size)
-                                                           : std::calloc(size, 1));
+        pixels = static_cast<unsigned char*>(IsOpaqueImage(image) ? std::malloc(size)
+                                                                  : std::calloc(size, 1));
         if (pixels == nullptr) return false;
         context = cg::CGBitmapContextCreate(pixels, width, height, 8, 4 * width, space, alphaInfo);
         if (context == nullptr) return false;
@@ -59,17 +59,6 @@ struct DrawnImage {
             cg::CGRectMake(0, 0, static_cast<cg::CGFloat>(width), static_cast<cg::CGFloat>(height)),
             image);
         return true;
-    }
-
-    static bool Opaque(cg::CGImageRef image) {
-        switch (cg::CGImageGetAlphaInfo(image)) {
-            case cg::kCGImageAlphaNone:
-            case cg::kCGImageAlphaNoneSkipLast:
-            case cg::kCGImageAlphaNoneSkipFirst:
-                return true;
-            default:
-                return false;
-        }
     }
 
     const unsigned char* Row(int32_t row) const {
@@ -197,6 +186,17 @@ PluginPicture ConvertWithSpace(cg::CGImageRef image, cg::CGColorSpaceRef space) 
 }
 
 }  // namespace
+
+bool IsOpaqueImage(cg::CGImageRef image) {
+    switch (cg::CGImageGetAlphaInfo(image)) {
+        case cg::kCGImageAlphaNone:
+        case cg::kCGImageAlphaNoneSkipLast:
+        case cg::kCGImageAlphaNoneSkipFirst:
+            return true;
+        default:
+            return false;
+    }
+}
 
 PluginPicture ManipulateImagePixelDataRGB(cg::CGImageRef image, cg::CGColorSpaceRef space) {
     DrawnImage drawn;

@@ -8,6 +8,10 @@
 
 namespace zuvshot {
 
+// True for images without an alpha channel: drawn over a whole bitmap, they
+// replace every pixel of it.
+bool IsOpaqueImage(platform::cg::CGImageRef image);
+
 // The image stays with the caller.
 PluginPicture GetCGImagePicture(platform::cg::CGImageRef image);
 PluginPicture ManipulateImagePixelDataRGB(platform::cg::CGImageRef image,

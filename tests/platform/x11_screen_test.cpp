@@ -209,8 +209,7 @@ TEST_P(X11ScreenTest, ListsMonitorsChangedSinceTheLastCall) {
     PixelView v;
     ASSERT_TRUE(screen_->Read(right, {0, 0, 10, 10}, &v));
 
-    ASSERT_EQ(server_->Run("xrandr --setmonitor extra 320/85x400/106+0+400 none >/dev/null"),
-              0);
+    ASSERT_EQ(server_->Run("xrandr --setmonitor extra 320/85x400/106+0+400 none >/dev/null"), 0);
     auto list = screen_->Displays();
     ASSERT_EQ(list.size(), 3u);
     EXPECT_EQ(list[0].id, right);
