@@ -12,6 +12,8 @@
 #include "fw/runtime/exceptions.h"
 #include "fw/testing/headless.h"
 #include "fw/ui/graphics.h"
+#include "fw/ui/picture.h"
+#include "fw/ui/printing.h"
 #include "ui/peers.h"
 #include "ui_test_windows.h"
 
@@ -165,6 +167,23 @@ TEST_F(ControlsTest, TextAreaWrapsAndShowsCarriageReturnsAsLineBreaks) {
     EXPECT_EQ(w->lineWrapMode(), QTextEdit::WidgetWidth);
     EXPECT_EQ(w->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(t->Text().Bytes(), "one\r\rtwo");
+    // An editable area takes what the user types as its text.
+    t->SetReadOnly(false);
+    w->setPlainText("typed");
+    EXPECT_EQ(t->Text().Bytes(), "typed");
+}
+
+TEST_F(ControlsTest, TextAreaGivesATextPrinterOverItsText) {
+    auto t = Add<fw::TextArea>("TextArea1", {{"Text", "first paragraph\r\rsecond"}});
+    auto page = fw::Picture::New(540, 720);
+    auto g = page->GetGraphics();
+    auto printer = t->StyledTextPrinter(g, 492);
+    ASSERT_TRUE(printer);
+    EXPECT_EQ(printer->Width(), 492);
+    EXPECT_FALSE(printer->Eof());
+    printer->DrawBlock(36, 36, 672);
+    EXPECT_TRUE(printer->Eof());
+    EXPECT_THROW(t->StyledTextPrinter(fw::Ref<fw::Graphics>(), 492), fw::NilObjectException);
 }
 
 TEST_F(ControlsTest, StoredLayoutValuesReadBack) {

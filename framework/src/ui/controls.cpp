@@ -141,6 +141,10 @@ class TextAreaPeer : public detail::ControlPeer {
   public:
     TextAreaPeer(TextArea* t, QTextEdit* w) : ControlPeer(t, w), area_(t), w_(w) {
         w->setAcceptRichText(false);
+        // What the user types becomes the area's text; the framework's own
+        // updates run with the widget's signals blocked.
+        QObject::connect(w, &QTextEdit::textChanged, w,
+                         [this]() { area_->SetText(String(w_->toPlainText().toStdString())); });
     }
     void Sync() override {
         ControlPeer::Sync();
@@ -483,13 +487,6 @@ const fw::ClassInfo& TextArea::ClassInfo() {
 }
 
 String TextArea::Text() const {
-    // What the user typed into an editable area counts as its text.
-    if (!readOnly_ && Peer() && Peer()->Widget()) {
-        auto* edit = static_cast<QTextEdit*>(Peer()->Widget());
-        if (edit->toPlainText() != DisplayText(text_)) {
-            return String(edit->toPlainText().toStdString());
-        }
-    }
     return text_;
 }
 void TextArea::SetText(const String& v) {
