@@ -64,7 +64,11 @@ class TestHotKeys : public platform::HotKeys {
         registered.push_back({keyCode, mods, signature, id});
         return 0;
     }
-    void UnregisterAll() override { registered.clear(); }
+    void UnregisterAll() override {
+        registered.clear();
+        if (onUnregister) onUnregister();
+    }
+    std::function<void()> onUnregister;
     int32_t LastError() const override { return lastError_; }
     void SetCallback(Callback cb) override { callback_ = std::move(cb); }
     int FileDescriptor() const override { return -1; }

@@ -92,6 +92,19 @@ TEST_F(ProgramTest, ReleaseAfterTheLoopClearsEveryModuleGlobal) {
     EXPECT_TRUE(SettingsModule::ShrinkWindow.IsEmpty());
 }
 
+TEST_F(ProgramTest, ReleaseOrderListenerThenChordsThenMenuBarsThenScreenThenWindows) {
+    Start();
+    std::vector<bool> seen;
+    // What is already gone when the chords' object dies.
+    hotKeys->onUnregister = [&seen] {
+        seen = {HotKeyModule::hotKeyEvents == nullptr, HotKeyModule::hotKeys == nullptr,
+                MenuBarModule::MenuBar1Built(),        StateModule::MainScreen != nullptr,
+                StateModule::w1Window != nullptr,      !SettingsModule::Crosshairs.IsEmpty()};
+    };
+    FinalizeModules();
+    EXPECT_EQ(seen, (std::vector<bool>{true, true, true, true, true, true}));
+}
+
 TEST_F(ProgramTest, ReleaseWorksWhenThePanelNeverOpened) {
     InitClasses();
     FinalizeModules();
