@@ -8,8 +8,6 @@
 #include "fw/runtime/classinfo.h"
 #include "fw/ui/controls.h"
 #include "fw/ui/graphics.h"
-#include "fw/ui/menu.h"
-// after menu.h: a window holds its menu bar by reference
 #include "fw/ui/window.h"
 
 // What sets display window n (1 to 4) apart from the others.

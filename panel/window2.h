@@ -9,7 +9,6 @@
 #include "fw/runtime/classinfo.h"
 #include "fw/ui/controls.h"
 #include "fw/ui/menu.h"
-// after menu.h: a window holds its menu bar by reference
 #include "fw/ui/window.h"
 #include "plugins/disclosure_triangle.h"
 

@@ -3,8 +3,6 @@
 #pragma once
 
 #include "fw/runtime/classinfo.h"
-#include "fw/ui/menu.h"
-// after menu.h: the application holds its menu bar by reference
 #include "fw/ui/application.h"
 
 class App final : public fw::Application {

@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "fw/ui/menu.h"
-// after menu.h: a window holds its menu bar by reference
 #include "fw/ui/window.h"
 #include "plugins/zuv_glue.h"
 
