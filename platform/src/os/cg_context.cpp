@@ -333,6 +333,11 @@ Span SpanOf(const OpaqueCGContext* ctx, CGRect r) {
     return s;
 }
 
+bool Whole(const OpaqueCGContext* ctx, const Span& s) {
+    return s.x0 == 0 && s.y0 == 0 && s.x1 == static_cast<int64_t>(ctx->width) &&
+           s.y1 == static_cast<int64_t>(ctx->height);
+}
+
 // Nearest source index for destination index `i` of `dst` stretched from
 // `src` entries: the source entry under the destination pixel's centre.
 inline int64_t Nearest(int64_t i, int64_t dst, int64_t src) {
@@ -341,7 +346,12 @@ inline int64_t Nearest(int64_t i, int64_t dst, int64_t src) {
 
 }  // namespace
 
-uint8_t* OpaqueCGContext::Writable() {
+uint8_t* OpaqueCGContext::Writable(bool whole) {
+    if (unset) {
+        // Row padding is never covered by a whole-context write.
+        if (!whole || bytesPerRow != 4 * width) std::memset(data, 0, bytesPerRow * height);
+        unset = false;
+    }
     if (own && own.use_count() > 1) {
         const size_t bytes = bytesPerRow * height;
         Buffer copy = AllocatePixels(bytes, false);
@@ -370,7 +380,7 @@ CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size
     if (os::CreationShouldFail(os::ObjectKind::BitmapContext)) return nullptr;
     Buffer own;
     if (data == nullptr) {
-        own = AllocatePixels(bytesPerRow * height, true);
+        own = AllocatePixels(bytesPerRow * height, false);
         if (!own) return nullptr;
         data = own.get();
     }
@@ -382,6 +392,7 @@ CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size
     ctx->alphaInfo = static_cast<CGImageAlphaInfo>(bitmapInfo & kCGBitmapAlphaInfoMask);
     ctx->space = CGColorSpaceRetain(space);
     ctx->data = static_cast<uint8_t*>(data);
+    ctx->unset = static_cast<bool>(own);
     ctx->own = std::move(own);
     return ctx;
 }
@@ -428,7 +439,7 @@ void CGContextClearRect(CGContextRef context, CGRect rect) {
     if (context == nullptr || CGRectIsNull(rect)) return;
     const Span s = SpanOf(context, rect);
     if (s.Empty()) return;
-    uint8_t* base = context->Writable();
+    uint8_t* base = context->Writable(Whole(context, s));
     if (base == nullptr) return;
     const auto n = static_cast<size_t>(s.x1 - s.x0) * 4;
     for (int64_t y = s.y0; y < s.y1; ++y) {
@@ -444,8 +455,6 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     const int64_t dstW = s.right - s.left;
     const int64_t dstH = s.bottom - s.top;
     if (s.Empty() || dstW <= 0 || dstH <= 0) return;
-    uint8_t* base = context->Writable();
-    if (base == nullptr) return;
 
     const auto imgW = static_cast<int64_t>(image->width);
     const auto imgH = static_cast<int64_t>(image->height);
@@ -454,6 +463,9 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     const bool unscaledY = dstH == imgH;
     const PixelLayout& from = image->layout;
     const bool direct = from.depth == Depth::Quad && from.alpha == Alpha::Skip;
+    // An image without alpha replaces every pixel that it covers.
+    uint8_t* base = context->Writable(!from.HasAlpha() && Whole(context, s));
+    if (base == nullptr) return;
 
     std::vector<int32_t> xmap;
     if (!unscaledX || !direct) {
@@ -504,6 +516,7 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
 
 CGImageRef CGBitmapContextCreateImage(CGContextRef context) {
     if (context == nullptr) return nullptr;
+    if (context->unset && context->Writable() == nullptr) return nullptr;
     if (context->own && !context->exposed) {
         // Nobody but this context writes its buffer, and it copies before
         // writing while an image shares it: the image can take the pixels as

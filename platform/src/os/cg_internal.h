@@ -67,8 +67,9 @@ struct OpaqueCGContext : os::Object {
         if (space != nullptr) space->Release();
     }
     // The pixels, ready to be written: a buffer that an image still shares is
-    // copied first.
-    uint8_t* Writable();
+    // copied first. A buffer never written yet is zeroed first, unless the
+    // caller is about to write every pixel (`whole`).
+    uint8_t* Writable(bool whole = false);
 
     size_t width = 0;
     size_t height = 0;
@@ -79,6 +80,10 @@ struct OpaqueCGContext : os::Object {
     uint8_t* data = nullptr;
     Buffer own;            // null over a caller's buffer
     bool exposed = false;  // the data address was handed out: images must copy
+    // Our own buffer was not zero-filled yet. A new context reads as zero, but
+    // captures overwrite it whole right away, so the fill waits until some
+    // use could see it.
+    bool unset = false;
 };
 
 // A new image of `width` × `height` pixels with room for rows of
