@@ -1,5 +1,7 @@
 #include "panel/window2.h"
 
+#include "shell/window_tables.h"
+
 #include <limits>
 #include <utility>
 
@@ -138,20 +140,13 @@ PropertyList MagLabelLayout(int32_t top, int32_t tabIndex) {
 }
 
 // Binds a control's event to the panel's handler once the control is added.
-using Binder = void (*)(Window2* panel, const fw::Ref<fw::Control>& control);
 
 template <class C, void (Window2::*Handler)(fw::Ref<C>)>
 void Bind(Window2* panel, const fw::Ref<fw::Control>& control, const char* event) {
-    fw::RuntimeAddEventHandler(fw::RuntimeCheckCast<C>(control), event,
-                               fw::RuntimeCreateDelegate(panel, Handler));
+    shell::BindEvent<Window2, C, Handler>(panel, control, event);
 }
 
-struct ControlSpec {
-    const char* name;
-    const fw::ClassInfo& (*cls)();
-    PropertyList (*layout)();
-    Binder bind;
-};
+using ControlSpec = shell::ControlSpec<Window2>;
 
 #define PANEL_BIND(Class, Event, Handler) \
     [](Window2* p, const fw::Ref<fw::Control>& c) { Bind<Class, &Window2::Handler>(p, c, Event); }
@@ -217,13 +212,7 @@ const fw::ClassInfo& Window2::ClassInfo() {
 }
 
 fw::Ref<Window2> Window2::ImplicitInstance() {
-    fw::Ref<fw::Window> open = fw::RuntimeGetImplicitWindow("Window2.Window2");
-    if (!open) {
-        fw::Ref<fw::Object> created = fw::RuntimeNewObject(ClassInfo());
-        created->Constructor();
-        return fw::RuntimeCheckCast<Window2>(created);
-    }
-    return fw::RuntimeCheckCast<Window2>(open);
+    return shell::ImplicitWindowInstance<Window2>("Window2.Window2");
 }
 
 Window2::Window2() {
@@ -266,13 +255,7 @@ void Window2::CreateControls() {
 }
 
 void Window2::CreateControls0() {
-    for (const ControlSpec& spec : kControls) {
-        fw::Ref<fw::Object> control = New(spec.cls());
-        control->Constructor();
-        AddControl(spec.name, fw::RuntimeCheckCast<fw::Control>(control));
-        fw::RuntimeMassPropertySetter(ControlByName(spec.name), spec.layout());
-        if (spec.bind) spec.bind(this, ControlByName(spec.name));
-    }
+    shell::CreateControlsFromTable(this, kControls);
 }
 
 fw::Ref<fw::PushButton> Window2::PushButton1() {

@@ -1,5 +1,7 @@
 #include "shell/about_box.h"
 
+#include "shell/window_tables.h"
+
 #include "fw/runtime/text.h"
 #include "fw/ui/dialogs.h"
 #include "fw/ui/menu.h"
@@ -104,16 +106,10 @@ PropertyList LabelLayout(const LabelSpec& l) {
 
 template <class C, void (AboutBox::*Handler)(fw::Ref<C>)>
 void Bind(AboutBox* box, const fw::Ref<fw::Control>& control, const char* event) {
-    fw::RuntimeAddEventHandler(fw::RuntimeCheckCast<C>(control), event,
-                               fw::RuntimeCreateDelegate(box, Handler));
+    shell::BindEvent<AboutBox, C, Handler>(box, control, event);
 }
 
-struct ControlSpec {
-    const char* name;
-    const fw::ClassInfo& (*cls)();
-    PropertyList (*layout)();
-    void (*bind)(AboutBox* box, const fw::Ref<fw::Control>& control);
-};
+using ControlSpec = shell::ControlSpec<AboutBox>;
 
 // The six controls, in creation order. The version label's text is only a
 // stand-in: the label replaces it with the real version when it opens.
@@ -162,11 +158,7 @@ const fw::ClassInfo& AboutBox::ClassInfo() {
 }
 
 fw::Ref<AboutBox> AboutBox::ImplicitInstance() {
-    fw::Ref<fw::Window> open = fw::RuntimeGetImplicitWindow("AboutBox.AboutBox");
-    if (open) return fw::RuntimeCheckCast<AboutBox>(open);
-    fw::Ref<fw::Object> window = fw::RuntimeNewObject(ClassInfo());
-    window->Constructor();
-    return fw::RuntimeCheckCast<AboutBox>(window);
+    return shell::ImplicitWindowInstance<AboutBox>("AboutBox.AboutBox");
 }
 
 AboutBox::AboutBox() {
@@ -183,13 +175,7 @@ void AboutBox::CreateControls() {
 }
 
 void AboutBox::CreateControls0() {
-    for (const ControlSpec& spec : kControls) {
-        fw::Ref<fw::Object> control = New(spec.cls());
-        control->Constructor();
-        AddControl(spec.name, fw::RuntimeCheckCast<fw::Control>(control));
-        fw::RuntimeMassPropertySetter(ControlByName(spec.name), spec.layout());
-        if (spec.bind) spec.bind(this, ControlByName(spec.name));
-    }
+    shell::CreateControlsFromTable(this, kControls);
 }
 
 fw::Ref<fw::PushButton> AboutBox::PushButton1() {

@@ -1,5 +1,7 @@
 #include "shell/help.h"
 
+#include "shell/window_tables.h"
+
 #include <string>
 
 #include "fw/runtime/loop.h"
@@ -127,11 +129,7 @@ const fw::ClassInfo& Help::ClassInfo() {
 }
 
 fw::Ref<Help> Help::ImplicitInstance() {
-    fw::Ref<fw::Window> open = fw::RuntimeGetImplicitWindow("Help.Help");
-    if (open) return fw::RuntimeCheckCast<Help>(open);
-    fw::Ref<fw::Object> window = fw::RuntimeNewObject(ClassInfo());
-    window->Constructor();
-    return fw::RuntimeCheckCast<Help>(window);
+    return shell::ImplicitWindowInstance<Help>("Help.Help");
 }
 
 Help::Help() {
