@@ -2,7 +2,7 @@
 
 #include "fw/runtime/loop.h"
 #include "fw/runtime/text.h"
-#include "fw/system/specialfolder.h"
+#include "fw/system/folders.h"
 #include "fw/system/textstream.h"
 
 // ---- directiveClass ----

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fw/system/folderitem.h"
-#include "fw/system/specialfolder.h"
+#include "fw/system/folders.h"
 #include "fw/system/textstream.h"
 #include "fw/testing/preferences.h"
 

@@ -13,7 +13,7 @@
 
 #include "fw/runtime/classinfo.h"
 #include "fw/runtime/loop.h"
-#include "fw/system/specialfolder.h"
+#include "fw/system/folders.h"
 #include "fw/testing/preferences.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "fw/system/specialfolder.h"
+#include "fw/system/folders.h"
 
 #include <pwd.h>
 #include <unistd.h>
