@@ -525,6 +525,40 @@ TEST_F(CoreGraphics, ContextImageKeepsThePixelsOfItsMoment) {
     CGColorSpaceRelease(rgb);
 }
 
+TEST_F(CoreGraphics, NewContextReadsAsZeroWhereNothingWasDrawn) {
+    CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+    CGImageRef four = FourPixels(rgb);
+    // Leave a used buffer of the same size behind first.
+    CGContextRef used = CGBitmapContextCreate(nullptr, 4, 4, 8, 0, rgb, 5);
+    CGContextDrawImage(used, CGRectMake(0, 0, 4, 4), four);
+    CGContextRelease(used);
+
+    // Drawn in part, then read through an image of it.
+    CGContextRef part = CGBitmapContextCreate(nullptr, 4, 4, 8, 0, rgb, 5);
+    CGContextDrawImage(part, CGRectMake(0, 2, 2, 2), four);
+    CGImageRef shot = CGBitmapContextCreateImage(part);
+    CGContextRelease(part);
+    CGContextRef check = CGBitmapContextCreate(nullptr, 4, 4, 8, 0, rgb, 5);
+    CGContextDrawImage(check, CGRectMake(0, 0, 4, 4), shot);
+    EXPECT_EQ(Reds(check), (std::vector<std::vector<int>>{
+                               {1, 2, 0, 0}, {3, 4, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}));
+    for (size_t y = 2; y < 4; ++y)
+        for (size_t x = 0; x < 4; ++x)
+            EXPECT_EQ(At(check, x, y), (std::array<uint8_t, 4>{0, 0, 0, 255})) << x << "," << y;
+    CGImageRelease(shot);
+    CGContextRelease(check);
+
+    // Never drawn: its data and its image are all zero.
+    CGContextRef bare = CGBitmapContextCreate(nullptr, 4, 4, 8, 0, rgb, 5);
+    for (size_t y = 0; y < 4; ++y)
+        for (size_t x = 0; x < 4; ++x)
+            EXPECT_EQ(At(bare, x, y), (std::array<uint8_t, 4>{0, 0, 0, 0})) << x << "," << y;
+    CGContextRelease(bare);
+
+    CGImageRelease(four);
+    CGColorSpaceRelease(rgb);
+}
+
 TEST_F(CoreGraphics, CaptureRoadThroughTwoContextsKeepsEveryPixel) {
     const uint32_t id = Add({0, 0, 5, 3});
     CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
