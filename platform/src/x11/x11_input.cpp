@@ -1,4 +1,5 @@
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 
 #include "platform/x11.h"
 #include "x11/connection.h"
@@ -20,6 +21,44 @@ struct X11Input::Impl {
         conn->TakeError();
         return ok && !conn->lost();
     }
+
+    // Every magnifier tick reads the mouse, and the main display's corner costs
+    // several round trips to learn; it is kept until the server reports a change
+    // of the root window or of the RandR layout, as the screen's own list is.
+    bool watching = false;
+    bool originKnown = false;
+    int64_t originX = 0, originY = 0;
+
+    void Watch() {
+        Display* d = conn->display();
+        Connection::ErrorScope scope;
+        conn->TakeError();
+        XSelectInput(d, conn->root(), StructureNotifyMask);
+        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+        if (XRRQueryExtension(d, &eventBase, &errorBase) && XRRQueryVersion(d, &major, &minor)) {
+            int mask = RRScreenChangeNotifyMask;
+            if (major > 1 || minor >= 2) mask |= RRCrtcChangeNotifyMask | RROutputChangeNotifyMask;
+            XRRSelectInput(d, conn->root(), mask);
+        }
+        watching = conn->SyncAndTakeError() == 0;
+    }
+
+    void MainOrigin(int64_t* x, int64_t* y) {
+        Display* d = conn->display();
+        while (!conn->lost() && XEventsQueued(d, QueuedAfterReading) > 0) {
+            XEvent event;
+            XNextEvent(d, &event);
+            originKnown = false;
+        }
+        if (!originKnown || !watching) {
+            std::vector<Monitor> monitors = QueryMonitors(d, conn->root());
+            originX = monitors.empty() ? 0 : monitors.front().x;
+            originY = monitors.empty() ? 0 : monitors.front().y;
+            originKnown = true;
+        }
+        *x = originX;
+        *y = originY;
+    }
 };
 
 std::unique_ptr<X11Input> X11Input::Open(const char* displayName) {
@@ -27,6 +66,7 @@ std::unique_ptr<X11Input> X11Input::Open(const char* displayName) {
     if (!conn) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->conn = std::move(conn);
+    impl->Watch();
     return std::unique_ptr<X11Input>(new X11Input(std::move(impl)));
 }
 
@@ -38,9 +78,8 @@ Point X11Input::MousePosition() {
     unsigned int mask = 0;
     if (!impl_->Query(&x, &y, &mask)) return Point{};
     // Points count from the main display's corner, as the screen's displays do.
-    std::vector<Monitor> monitors = QueryMonitors(impl_->conn->display(), impl_->conn->root());
-    int64_t ox = monitors.empty() ? 0 : monitors.front().x;
-    int64_t oy = monitors.empty() ? 0 : monitors.front().y;
+    int64_t ox = 0, oy = 0;
+    impl_->MainOrigin(&ox, &oy);
     int p = PixelsPerPoint();
     return Point{FloorDiv(x - ox, p), FloorDiv(y - oy, p)};
 }
