@@ -1,5 +1,7 @@
 #include "x11/connection.h"
 
+#include <X11/extensions/Xrandr.h>
+
 #include <algorithm>
 #include <mutex>
 #include <vector>
@@ -112,6 +114,30 @@ int Connection::SyncAndTakeError() {
     if (!lost()) XSync(display_, False);
     if (lost()) return BadImplementation;
     return TakeError();
+}
+
+bool Connection::WatchLayoutChanges() {
+    ErrorScope scope;
+    TakeError();
+    XSelectInput(display_, root_, StructureNotifyMask);
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (XRRQueryExtension(display_, &eventBase, &errorBase) &&
+        XRRQueryVersion(display_, &major, &minor)) {
+        int mask = RRScreenChangeNotifyMask;
+        if (major > 1 || minor >= 2) mask |= RRCrtcChangeNotifyMask | RROutputChangeNotifyMask;
+        XRRSelectInput(display_, root_, mask);
+    }
+    return SyncAndTakeError() == 0;
+}
+
+bool Connection::TakeLayoutEvents() {
+    bool any = false;
+    while (!lost() && XEventsQueued(display_, QueuedAfterReading) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        any = true;
+    }
+    return any;
 }
 
 }  // namespace platform::x11

@@ -32,6 +32,14 @@ class Connection {
     // Waits until the server has handled every request, then TakeError().
     int SyncAndTakeError();
 
+    // Asks the server for the events that come with every change of the desktop's
+    // layout: the root's ConfigureNotify (also sent for RandR monitor changes)
+    // and RandR's screen, CRTC and output notifications. False when refused.
+    bool WatchLayoutChanges();
+    // Takes every queued event off the connection without waiting; true when
+    // any arrived. Only a connection that watches nothing else may use it.
+    bool TakeLayoutEvents();
+
     // Keeps this library's error handler in force while it lives.
     class ErrorScope {
       public:

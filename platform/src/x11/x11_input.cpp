@@ -1,5 +1,4 @@
 #include <X11/Xlib.h>
-#include <X11/extensions/Xrandr.h>
 
 #include "platform/x11.h"
 #include "x11/connection.h"
@@ -29,29 +28,10 @@ struct X11Input::Impl {
     bool originKnown = false;
     int64_t originX = 0, originY = 0;
 
-    void Watch() {
-        Display* d = conn->display();
-        Connection::ErrorScope scope;
-        conn->TakeError();
-        XSelectInput(d, conn->root(), StructureNotifyMask);
-        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-        if (XRRQueryExtension(d, &eventBase, &errorBase) && XRRQueryVersion(d, &major, &minor)) {
-            int mask = RRScreenChangeNotifyMask;
-            if (major > 1 || minor >= 2) mask |= RRCrtcChangeNotifyMask | RROutputChangeNotifyMask;
-            XRRSelectInput(d, conn->root(), mask);
-        }
-        watching = conn->SyncAndTakeError() == 0;
-    }
-
     void MainOrigin(int64_t* x, int64_t* y) {
-        Display* d = conn->display();
-        while (!conn->lost() && XEventsQueued(d, QueuedAfterReading) > 0) {
-            XEvent event;
-            XNextEvent(d, &event);
-            originKnown = false;
-        }
+        if (conn->TakeLayoutEvents()) originKnown = false;
         if (!originKnown || !watching) {
-            std::vector<Monitor> monitors = QueryMonitors(d, conn->root());
+            std::vector<Monitor> monitors = QueryMonitors(conn->display(), conn->root());
             originX = monitors.empty() ? 0 : monitors.front().x;
             originY = monitors.empty() ? 0 : monitors.front().y;
             originKnown = true;
@@ -66,7 +46,7 @@ std::unique_ptr<X11Input> X11Input::Open(const char* displayName) {
     if (!conn) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->conn = std::move(conn);
-    impl->Watch();
+    impl->watching = impl->conn->WatchLayoutChanges();
     return std::unique_ptr<X11Input>(new X11Input(std::move(impl)));
 }
 

@@ -198,33 +198,10 @@ struct X11Screen::Impl {
         out->stride = stride;
     }
 
-    // Takes every event off the connection without waiting: only the ones
-    // selected in Watch() arrive, and any of them may mean a new layout.
-    void DrainEvents() {
-        Display* d = conn->display();
-        while (!conn->lost() && XEventsQueued(d, QueuedAfterReading) > 0) {
-            XEvent event;
-            XNextEvent(d, &event);
-            stale = true;
-        }
-    }
-
-    void Watch() {
-        Display* d = conn->display();
-        Connection::ErrorScope scope;
-        conn->TakeError();
-        XSelectInput(d, conn->root(), StructureNotifyMask);
-        int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-        if (XRRQueryExtension(d, &eventBase, &errorBase) && XRRQueryVersion(d, &major, &minor)) {
-            int mask = RRScreenChangeNotifyMask;
-            if (major > 1 || minor >= 2) mask |= RRCrtcChangeNotifyMask | RROutputChangeNotifyMask;
-            XRRSelectInput(d, conn->root(), mask);
-        }
-        watching = conn->SyncAndTakeError() == 0;
-    }
+    void Watch() { watching = conn->WatchLayoutChanges(); }
 
     void RefreshIfChanged() {
-        DrainEvents();
+        if (conn->TakeLayoutEvents()) stale = true;
         if (conn->lost()) {
             entries.clear();
             return;
@@ -238,7 +215,7 @@ struct X11Screen::Impl {
         if (conn->lost()) return;
         // The queries below answer every event already here; those that come
         // in while they run stay queued and make the next call ask again.
-        DrainEvents();
+        if (conn->TakeLayoutEvents()) stale = true;
         std::vector<Monitor> monitors = QueryMonitors(conn->display(), conn->root());
         if (monitors.empty() || conn->lost()) return;  // asked again next time
         stale = false;
