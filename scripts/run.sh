@@ -9,8 +9,4 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "     or try it under Xvfb: xvfb-run -s '-screen 0 1280x800x24' scripts/run.sh" >&2
   exit 1
 fi
-if [ ! -x build/bin/ostrel4 ]; then
-  echo "run: the program is not built yet; the libraries built fine."
-  exit 0
-fi
 exec build/bin/ostrel4
