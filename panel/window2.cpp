@@ -1,7 +1,5 @@
 #include "panel/window2.h"
 
-#include "shell/window_tables.h"
-
 #include <limits>
 #include <utility>
 
@@ -16,6 +14,7 @@
 #include "shell/plugin_entrypoints.h"
 #include "shell/settings_module.h"
 #include "shell/state_module.h"
+#include "shell/window_tables.h"
 
 namespace {
 
@@ -204,11 +203,7 @@ bool IsTrue(const fw::String& text) {
 }  // namespace
 
 const fw::ClassInfo& Window2::ClassInfo() {
-    static const fw::ClassInfo info("Window2.Window2", &fw::Window::ClassInfo(),
-                                    &fw::CreateInstance<Window2>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<Window2>("Window2.Window2", &fw::Window::ClassInfo());
 }
 
 fw::Ref<Window2> Window2::ImplicitInstance() {

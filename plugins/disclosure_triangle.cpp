@@ -8,11 +8,8 @@
 #include "plugins/zuv_libraries.h"
 
 const fw::ClassInfo& DisclosureTriangle::ClassInfo() {
-    static const fw::ClassInfo info("DisclosureTriangle", &fw::CustomControl::ClassInfo(),
-                                    &fw::CreateInstance<DisclosureTriangle>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<DisclosureTriangle>("DisclosureTriangle",
+                                                       &fw::CustomControl::ClassInfo());
 }
 
 void DisclosureTriangle::SetValue(bool v) {

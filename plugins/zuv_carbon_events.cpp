@@ -65,11 +65,8 @@ CarbonApplicationEventsZUV::~CarbonApplicationEventsZUV() {
 }
 
 const fw::ClassInfo& CarbonApplicationEventsZUV::ClassInfo() {
-    static const fw::ClassInfo info("CarbonApplicationEventsZUV", nullptr,
-                                    &fw::CreateInstance<CarbonApplicationEventsZUV>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<CarbonApplicationEventsZUV>("CarbonApplicationEventsZUV",
+                                                               nullptr);
 }
 
 const fw::ClassInfo* CarbonApplicationEventsZUV::GetClassInfo() const noexcept {
@@ -84,11 +81,7 @@ CarbonHotKeyZUV::~CarbonHotKeyZUV() {
 }
 
 const fw::ClassInfo& CarbonHotKeyZUV::ClassInfo() {
-    static const fw::ClassInfo info("CarbonHotKeyZUV", nullptr,
-                                    &fw::CreateInstance<CarbonHotKeyZUV>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<CarbonHotKeyZUV>("CarbonHotKeyZUV", nullptr);
 }
 
 const fw::ClassInfo* CarbonHotKeyZUV::GetClassInfo() const noexcept {

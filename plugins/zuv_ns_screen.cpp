@@ -4,10 +4,7 @@
 #include "plugins/zuv_libraries.h"
 
 const fw::ClassInfo& NSScreenZUV::ClassInfo() {
-    static const fw::ClassInfo info("NSScreenZUV", nullptr, &fw::CreateInstance<NSScreenZUV>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<NSScreenZUV>("NSScreenZUV", nullptr);
 }
 
 const fw::ClassInfo* NSScreenZUV::GetClassInfo() const noexcept {

@@ -1,12 +1,11 @@
 #include "shell/about_box.h"
 
-#include "shell/window_tables.h"
-
 #include "fw/runtime/text.h"
 #include "fw/ui/dialogs.h"
 #include "fw/ui/menu.h"
 #include "fw/ui/picture.h"
 #include "shell/app.h"
+#include "shell/window_tables.h"
 
 namespace {
 
@@ -150,11 +149,7 @@ const ControlSpec kControls[] = {
 }  // namespace
 
 const fw::ClassInfo& AboutBox::ClassInfo() {
-    static const fw::ClassInfo info("AboutBox.AboutBox", &fw::Window::ClassInfo(),
-                                    &fw::CreateInstance<AboutBox>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<AboutBox>("AboutBox.AboutBox", &fw::Window::ClassInfo());
 }
 
 fw::Ref<AboutBox> AboutBox::ImplicitInstance() {

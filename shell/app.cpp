@@ -7,10 +7,7 @@
 #include "shell/state_module.h"
 
 const fw::ClassInfo& App::ClassInfo() {
-    static const fw::ClassInfo info("App", &fw::Application::ClassInfo(), &fw::CreateInstance<App>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<App>("App", &fw::Application::ClassInfo());
 }
 
 void App::Event_Open() {

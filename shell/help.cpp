@@ -1,7 +1,5 @@
 #include "shell/help.h"
 
-#include "shell/window_tables.h"
-
 #include <string>
 
 #include "fw/runtime/loop.h"
@@ -12,6 +10,7 @@
 #include "fw/ui/printing.h"
 #include "shell/help_text.h"
 #include "shell/menu_bars.h"
+#include "shell/window_tables.h"
 
 namespace {
 
@@ -121,11 +120,7 @@ void DrawFooter(fw::Graphics& g, int32_t page, const fw::String& stamp) {
 }  // namespace
 
 const fw::ClassInfo& Help::ClassInfo() {
-    static const fw::ClassInfo info("Help.Help", &fw::Window::ClassInfo(),
-                                    &fw::CreateInstance<Help>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<Help>("Help.Help", &fw::Window::ClassInfo());
 }
 
 fw::Ref<Help> Help::ImplicitInstance() {

@@ -46,12 +46,8 @@ void FinalizeModule() {
 }  // namespace HotKeyModule
 
 const fw::ClassInfo& MyEvents::ClassInfo() {
-    static const fw::ClassInfo info("HotKeyModule.MyEvents",
-                                    &CarbonApplicationEventsZUV::ClassInfo(),
-                                    &fw::CreateInstance<MyEvents>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<MyEvents>("HotKeyModule.MyEvents",
+                                             &CarbonApplicationEventsZUV::ClassInfo());
 }
 
 const fw::ClassInfo* MyEvents::GetClassInfo() const noexcept {

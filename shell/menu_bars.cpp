@@ -61,11 +61,7 @@ void Release(fw::Ref<T>& global) {
 }  // namespace
 
 const fw::ClassInfo& MenuBar1::ClassInfo() {
-    static const fw::ClassInfo info("MenuBar1.MenuBar1", &fw::MenuBar::ClassInfo(),
-                                    &fw::CreateInstance<MenuBar1>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<MenuBar1>("MenuBar1.MenuBar1", &fw::MenuBar::ClassInfo());
 }
 
 fw::Ref<MenuBar1> MenuBar1::ImplicitInstance() {
@@ -125,11 +121,7 @@ void MenuBar1::Untitled3() {
 }
 
 const fw::ClassInfo& MenuBar2::ClassInfo() {
-    static const fw::ClassInfo info("MenuBar2.MenuBar2", &fw::MenuBar::ClassInfo(),
-                                    &fw::CreateInstance<MenuBar2>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<MenuBar2>("MenuBar2.MenuBar2", &fw::MenuBar::ClassInfo());
 }
 
 fw::Ref<MenuBar2> MenuBar2::ImplicitInstance() {

@@ -13,10 +13,7 @@ directiveClass::~directiveClass() {
 }
 
 const fw::ClassInfo& directiveClass::ClassInfo() {
-    static const fw::ClassInfo info("directiveClass", nullptr, &fw::CreateInstance<directiveClass>);
-    static const bool registered = fw::RegisterClass(info);
-    (void)registered;
-    return info;
+    return fw::RegisteredClassInfo<directiveClass>("directiveClass", nullptr);
 }
 
 const fw::ClassInfo* directiveClass::GetClassInfo() const noexcept {

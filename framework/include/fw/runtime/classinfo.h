@@ -2,13 +2,11 @@
 // known by its registered name ("Window2.Window2", "directiveClass"), its base
 // class and a way to create an instance.
 //
-// A class keeps its ClassInfo in a function-local static and returns it from
-// Object::GetClassInfo, e.g.
+// A class keeps its ClassInfo in a function-local static, registered on first
+// use, and returns it from Object::GetClassInfo, e.g.
 //
 //   const fw::ClassInfo& Foo::ClassInfo() {
-//       static const fw::ClassInfo info("Foo", &Bar::ClassInfo(), &fw::CreateInstance<Foo>);
-//       fw::RegisterClass(info);
-//       return info;
+//       return fw::RegisteredClassInfo<Foo>("Foo", &Bar::ClassInfo());
 //   }
 //   const fw::ClassInfo* Foo::GetClassInfo() const noexcept { return &ClassInfo(); }
 #pragma once
@@ -51,6 +49,16 @@ Object* CreateInstance() {
 // nothing; returns false when another ClassInfo already holds the name (the
 // first one stays).
 bool RegisterClass(const ClassInfo& info);
+// The class object of T, made and registered on its first use: the whole body
+// of a class's ClassInfo() getter.
+template <class T>
+const ClassInfo& RegisteredClassInfo(const char* name, const ClassInfo* base) {
+    static const ClassInfo info(name, base, &CreateInstance<T>);
+    static const bool registered = RegisterClass(info);
+    (void)registered;
+    return info;
+}
+
 // The registered class of that exact name, or nullptr.
 const ClassInfo* FindClass(std::string_view name);
 
