@@ -45,18 +45,27 @@ void CopyBottomUpRows(PictureWriter& writer, const unsigned char* buffer, int32_
     }
 }
 
-PluginPicture GLScreenshotZUV(cg::CGDirectDisplayID display) {
-    if (!Is32bitDisplay(display)) return nullptr;
+// The whole viewport of the display's front buffer, read into a new buffer that
+// the caller frees; null when no context, no size or no memory can be had.
+unsigned char* ReadWholeFrontBuffer(cg::CGDirectDisplayID display, int32_t* w, int32_t* h,
+                                    int64_t* size) {
     FullScreenContext context(display);
     if (!context) return nullptr;
-    int32_t w = 0, h = 0;
-    context.Viewport(&w, &h);
-    const int64_t size = FrontBufferSize(w, h);
-    if (size == 0) return nullptr;
-    auto* buffer = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(size), 1));
+    context.Viewport(w, h);
+    *size = FrontBufferSize(*w, *h);
+    if (*size == 0) return nullptr;
+    auto* buffer = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(*size), 1));
     if (buffer == nullptr) return nullptr;
-    context.Read(0, 0, w, h, buffer);
-    context.Destroy();
+    context.Read(0, 0, *w, *h, buffer);
+    return buffer;
+}
+
+PluginPicture GLScreenshotZUV(cg::CGDirectDisplayID display) {
+    if (!Is32bitDisplay(display)) return nullptr;
+    int32_t w = 0, h = 0;
+    int64_t size = 0;
+    unsigned char* buffer = ReadWholeFrontBuffer(display, &w, &h, &size);
+    if (buffer == nullptr) return nullptr;
     PictureWriter writer;
     if (!AttachNewPicture(writer, w, h)) {
         std::free(buffer);
@@ -70,16 +79,10 @@ PluginPicture GLScreenshotZUV(cg::CGDirectDisplayID display) {
 
 PluginString GLScreenshotStringZUV(cg::CGDirectDisplayID display, int32_t* width, int32_t* height,
                                    int32_t* rowBytes) {
-    FullScreenContext context(display);
-    if (!context) return nullptr;
     int32_t w = 0, h = 0;
-    context.Viewport(&w, &h);
-    const int64_t size = FrontBufferSize(w, h);
-    if (size == 0) return nullptr;
-    auto* buffer = static_cast<unsigned char*>(std::calloc(static_cast<size_t>(size), 1));
+    int64_t size = 0;
+    unsigned char* buffer = ReadWholeFrontBuffer(display, &w, &h, &size);
     if (buffer == nullptr) return nullptr;
-    context.Read(0, 0, w, h, buffer);
-    context.Destroy();
     PluginString string = REALBuildUnicodeString(buffer, size, kEncodingUnknown);
     *width = w;
     *height = h;
