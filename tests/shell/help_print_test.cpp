@@ -24,9 +24,15 @@ std::vector<std::string> Words(const std::string& text) {
     return words;
 }
 
+// A line may break after the hyphen of a chord such as "Command-Option-d",
+// depending on the font that the printer finds, so a word that ends in a
+// hyphen joins the next one without a blank.
 std::string Joined(const std::vector<std::string>& words) {
     std::string s;
-    for (const std::string& w : words) s += (s.empty() ? "" : " ") + w;
+    for (const std::string& w : words) {
+        if (!s.empty() && s.back() != '-') s += ' ';
+        s += w;
+    }
     return s;
 }
 
