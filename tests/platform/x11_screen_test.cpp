@@ -7,6 +7,7 @@
 #include <climits>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "../support/xvfb_server.h"
 #include "platform/x11.h"
@@ -184,6 +185,49 @@ TEST_P(X11ScreenTest, KeepsOneSharedSegmentWhileTheSizeDoesNotGrow) {
     ASSERT_TRUE(screen_->Read(main, {0, 0, 640, 800}, &v));
     EXPECT_EQ(screen_->SegmentsCreated(), 2u);
     EXPECT_EQ(PixelOf(v, 100, 100), Expected(740, 100));
+}
+
+// A reader that keeps a read's memory gets it unchanged however often the
+// screen reads meanwhile; once let go, the memory serves reads again.
+TEST_P(X11ScreenTest, HeldReadsStayAsTheyWereUntilLetGo) {
+    uint32_t main = screen_->Displays().at(0).id;
+    PixelView held;
+    ASSERT_TRUE(screen_->Read(main, {0, 0, 64, 32}, &held));
+    if (GetParam() == PixelPath::PlainRequest) {
+        EXPECT_EQ(held.keep, nullptr);  // plain reads are only good until the next
+        return;
+    }
+    ASSERT_NE(held.keep, nullptr);
+    const PixelView first = held;
+    held = PixelView{};
+    // More reads than the screen keeps segments: once all are held, the rest
+    // are plain requests, still right but not for keeping.
+    std::vector<PixelView> more(6);
+    for (size_t i = 0; i < more.size(); ++i) {
+        ASSERT_TRUE(screen_->Read(main, {32, 16, 64, 32}, &more[i]));
+        EXPECT_EQ(PixelOf(more[i], 0, 0), Expected(672, 16));
+        EXPECT_NE(more[i].data, first.data);
+    }
+    EXPECT_NE(more[2].keep, nullptr);
+    EXPECT_EQ(more.back().keep, nullptr);
+    for (int y = 0; y < 32; y += 8)
+        for (int x = 0; x < 64; x += 8) EXPECT_EQ(PixelOf(first, x, y), Expected(640 + x, y));
+    const uint64_t created = screen_->SegmentsCreated();
+    more.clear();
+    PixelView again;
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(screen_->Read(main, {0, 0, 64, 32}, &again));
+    EXPECT_NE(again.keep, nullptr);
+    EXPECT_EQ(screen_->SegmentsCreated(), created);
+}
+
+// A held read outlives its screen: the memory stays the holder's.
+TEST_P(X11ScreenTest, HeldReadOutlivesTheScreen) {
+    uint32_t main = screen_->Displays().at(0).id;
+    PixelView held;
+    ASSERT_TRUE(screen_->Read(main, {16, 16, 32, 32}, &held));
+    if (!held.keep) return;
+    screen_.reset();
+    EXPECT_EQ(PixelOf(held, 0, 0), Expected(656, 16));
 }
 
 TEST_P(X11ScreenTest, TwoPixelsPerPointHalvesTheBoundsButNotTheReads) {

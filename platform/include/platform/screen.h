@@ -21,28 +21,32 @@ struct Rect {
 };
 
 struct DisplayInfo {
-    uint32_t id = 0;          // non-zero, stable for the life of the display
-    Rect bounds;              // in points, global desktop coordinates
+    uint32_t id = 0;  // non-zero, stable for the life of the display
+    Rect bounds;      // in points, global desktop coordinates
     int32_t pixelsPerPoint = 1;
     int32_t bitsPerSample = 8;
     int32_t samplesPerPixel = 3;
-    bool isMain = false;      // exactly one display is the main display
+    bool isMain = false;  // exactly one display is the main display
     int32_t PixelWidth() const { return bounds.width * pixelsPerPoint; }
     int32_t PixelHeight() const { return bounds.height * pixelsPerPoint; }
 };
 
 // Pixels of a read: 32 bits a pixel, bytes blue, green, red, unused (the
 // layout of a 24-bit X11 ZPixmap on a little-endian machine); rows top first.
-// The memory belongs to the screen and stays valid until its next read.
+// The memory belongs to the screen and stays valid until its next read, or,
+// when the screen hands out `keep`, for as long as anyone holds that: the
+// screen then reads into other memory meanwhile, so a holder can keep the
+// pixels instead of copying them.
 struct PixelView {
     const uint8_t* data = nullptr;
     size_t stride = 0;  // bytes from one row to the next
     int32_t width = 0;
     int32_t height = 0;
+    std::shared_ptr<const void> keep;
 };
 
 class Screen {
-public:
+  public:
     virtual ~Screen() = default;
 
     // The active displays, the main display first.
@@ -53,7 +57,8 @@ public:
     // display is clipped away: the view holds only the covered part, and
     // `covered` (when not null) receives that part in display pixels. Returns
     // false, with an empty view, when nothing is covered, the display is
-    // unknown or the read failed (a lost X connection, for instance).
+    // unknown or the read failed (a lost X connection, for instance). Whatever
+    // `out` held before is let go of first.
     virtual bool Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered = nullptr) = 0;
 };
 

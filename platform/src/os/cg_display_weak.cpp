@@ -11,7 +11,9 @@ namespace platform::cg {
 
 namespace {
 
-// Display pixels as B,G,R,X, the order in which displays hold them.
+// Display pixels as B,G,R,X, the order in which displays hold them. When the
+// screen lets us keep the memory it read into, the image holds that instead
+// of a copy: images never write their pixels.
 CGImageRef ImageOfPixels(const DisplayInfo& d, Rect pixels) {
     PixelView view;
     Rect covered;
@@ -25,12 +27,20 @@ CGImageRef ImageOfPixels(const DisplayInfo& d, Rect pixels) {
     QuadLayout(kCGImageAlphaNoneSkipFirst | kCGBitmapByteOrder32Little, &layout);
     const auto w = static_cast<size_t>(view.width);
     const auto h = static_cast<size_t>(view.height);
-    OpaqueCGImage* image = NewImage(w, h, 4 * w, layout, kCGImageAlphaNoneSkipFirst, space);
-    CGColorSpaceRelease(space);
-    if (image == nullptr) return nullptr;
-    for (size_t y = 0; y < h; ++y) {
-        std::memcpy(image->pixels.get() + y * 4 * w, view.data + y * view.stride, 4 * w);
+    OpaqueCGImage* image = nullptr;
+    if (view.keep) {
+        image = NewImageOver(
+            Buffer(std::const_pointer_cast<void>(view.keep), const_cast<uint8_t*>(view.data)), w, h,
+            view.stride, layout, kCGImageAlphaNoneSkipFirst, space);
+    } else {
+        image = NewImage(w, h, 4 * w, layout, kCGImageAlphaNoneSkipFirst, space);
+        if (image != nullptr) {
+            for (size_t y = 0; y < h; ++y) {
+                std::memcpy(image->pixels.get() + y * 4 * w, view.data + y * view.stride, 4 * w);
+            }
+        }
     }
+    CGColorSpaceRelease(space);
     return image;
 }
 

@@ -139,12 +139,17 @@ OpaqueCGImage* NewImage(size_t width, size_t height, size_t bytesPerRow, PixelLa
                         CGImageAlphaInfo info, CGColorSpaceRef space) {
     size_t bytes = 0;
     if (!Product(bytesPerRow, height, &bytes)) return nullptr;
-    if (os::CreationShouldFail(os::ObjectKind::Image)) return nullptr;
     Buffer pixels = AllocatePixels(bytes, false);
     if (!pixels) return nullptr;
+    return NewImageOver(std::move(pixels), width, height, bytesPerRow, layout, info, space);
+}
+
+OpaqueCGImage* NewImageOver(Buffer pixels, size_t width, size_t height, size_t bytesPerRow,
+                            PixelLayout layout, CGImageAlphaInfo info, CGColorSpaceRef space) {
+    if (os::CreationShouldFail(os::ObjectKind::Image)) return nullptr;
     auto* image = new OpaqueCGImage();
+    image->data = pixels.get();
     image->pixels = std::move(pixels);
-    image->data = image->pixels.get();
     image->width = width;
     image->height = height;
     image->bytesPerRow = bytesPerRow;

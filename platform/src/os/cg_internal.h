@@ -90,5 +90,9 @@ struct OpaqueCGContext : os::Object {
 // `bytesPerRow`; null when creations fail or memory is short.
 OpaqueCGImage* NewImage(size_t width, size_t height, size_t bytesPerRow, PixelLayout layout,
                         CGImageAlphaInfo info, CGColorSpaceRef space);
+// A new image over pixels that it shares, row 0 at `pixels`; null when
+// creations fail.
+OpaqueCGImage* NewImageOver(Buffer pixels, size_t width, size_t height, size_t bytesPerRow,
+                            PixelLayout layout, CGImageAlphaInfo info, CGColorSpaceRef space);
 
 }  // namespace platform::cg

@@ -5,6 +5,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <bit>
 #include <map>
 
@@ -33,19 +34,45 @@ struct Channel {
     }
 };
 
+// A shared memory segment that the server writes reads into. The screen
+// keeps a few; one that a reader still holds (through the view's `keep`) is
+// not written again until it is let go.
+struct Segment {
+    XShmSegmentInfo info{};
+    size_t bytes = 0;
+    bool attached = false;
+    XImage* header = nullptr;  // over the segment, for the last read's size
+
+    Segment() = default;
+    Segment(const Segment&) = delete;
+    Segment& operator=(const Segment&) = delete;
+    ~Segment() {
+        DropHeader();
+        // The server has let go by now: detached by the screen, or gone with
+        // its connection.
+        if (info.shmaddr) shmdt(info.shmaddr);
+    }
+    void DropHeader() {
+        if (!header) return;
+        header->data = nullptr;  // the segment is not the header's to free
+        XDestroyImage(header);
+        header = nullptr;
+    }
+};
+
 }  // namespace
 
 struct X11Screen::Impl {
+    // Reads held by their readers beyond this many go through plain requests.
+    static constexpr size_t kMaxSegments = 4;
+
     std::unique_ptr<Connection> conn;
     Visual* visual = nullptr;
     int depth = 0;
     bool shmUsable = false;
 
-    XShmSegmentInfo shm{};
-    size_t shmBytes = 0;
-    bool shmAttached = false;
-    XImage* shmImage = nullptr;  // a header over the segment, for the last read's size
-    uint64_t segments = 0;
+    std::vector<std::shared_ptr<Segment>> segments;
+    uint64_t segmentsCreated = 0;
 
     XImage* plainImage = nullptr;  // kept until the next read: the view points into it
     std::vector<uint8_t> converted;
@@ -68,91 +95,109 @@ struct X11Screen::Impl {
     int listedPixelsPerPoint = 0;
 
     ~Impl() {
-        DropShmImage();
         DropPlainImage();
-        DropSegment();
+        // Segments still held by readers outlive the connection; the server
+        // lets go of them here, their memory when the last holder does.
+        for (const std::shared_ptr<Segment>& s : segments) Detach(*s);
     }
 
-    void DropShmImage() {
-        if (!shmImage) return;
-        shmImage->data = nullptr;  // the segment is not the header's to free
-        XDestroyImage(shmImage);
-        shmImage = nullptr;
-    }
     void DropPlainImage() {
         if (plainImage) XDestroyImage(plainImage);
         plainImage = nullptr;
     }
-    void DropSegment() {
-        if (shmAttached && !conn->lost()) XShmDetach(conn->display(), &shm);
-        shmAttached = false;
-        if (shm.shmaddr) shmdt(shm.shmaddr);
-        shm = XShmSegmentInfo{};
-        shmBytes = 0;
+    void Detach(Segment& s) {
+        if (s.attached && !conn->lost()) XShmDetach(conn->display(), &s.info);
+        s.attached = false;
     }
 
-    bool GrowSegment(size_t bytes) {
-        if (bytes <= shmBytes) return true;
-        DropShmImage();
-        DropSegment();
+    std::shared_ptr<Segment> NewSegment(size_t bytes) {
         int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-        if (id < 0) return false;
+        if (id < 0) return nullptr;
         void* addr = shmat(id, nullptr, 0);
         if (addr == reinterpret_cast<void*>(-1)) {
             shmctl(id, IPC_RMID, nullptr);
-            return false;
+            return nullptr;
         }
-        shm.shmid = id;
-        shm.shmaddr = static_cast<char*>(addr);
-        shm.readOnly = False;
+        auto s = std::make_shared<Segment>();
+        s->info.shmid = id;
+        s->info.shmaddr = static_cast<char*>(addr);
+        s->info.readOnly = False;
         conn->TakeError();
-        bool attached = XShmAttach(conn->display(), &shm) && conn->SyncAndTakeError() == 0;
+        s->attached = XShmAttach(conn->display(), &s->info) && conn->SyncAndTakeError() == 0;
         // Marked for removal at once, so the segment goes with the last detach
         // even if this process dies without cleaning up.
         shmctl(id, IPC_RMID, nullptr);
-        if (!attached) {
+        if (!s->attached) {
             // A server that cannot attach our memory (another machine, say)
             // never will: plain requests from now on.
             if (!conn->lost()) shmUsable = false;
-            shmdt(shm.shmaddr);
-            shm = XShmSegmentInfo{};
-            return false;
+            return nullptr;
         }
-        shmAttached = true;
-        shmBytes = bytes;
-        ++segments;
-        return true;
+        s->bytes = bytes;
+        ++segmentsCreated;
+        return s;
+    }
+
+    // A segment of at least `bytes` that no reader holds; null when all are
+    // held or shared memory fails, and the read then takes a plain request.
+    std::shared_ptr<Segment> FreeSegment(size_t bytes) {
+        auto isFree = [](const std::shared_ptr<Segment>& s) { return s.use_count() == 1; };
+        for (const std::shared_ptr<Segment>& s : segments)
+            if (isFree(s) && s->bytes >= bytes) return s;
+        // A free one too small makes room for a larger one.
+        auto small = std::find_if(segments.begin(), segments.end(), isFree);
+        if (small != segments.end()) {
+            Detach(**small);
+            segments.erase(small);
+        } else if (segments.size() >= kMaxSegments) {
+            return nullptr;
+        }
+        std::shared_ptr<Segment> s = NewSegment(bytes);
+        if (!s) return nullptr;
+        segments.push_back(s);
+        return s;
     }
 
     // Null when shared memory cannot serve this read; the caller falls back.
-    XImage* ShmImage(int w, int h) {
-        if (shmImage && shmImage->width == w && shmImage->height == h) return shmImage;
-        DropShmImage();
+    XImage* ShmImage(int w, int h, std::shared_ptr<Segment>* used) {
+        // Steady reads of one size find their header ready.
+        for (const std::shared_ptr<Segment>& s : segments) {
+            if (s.use_count() == 1 && s->header && s->header->width == w &&
+                s->header->height == h) {
+                *used = s;
+                return s->header;
+            }
+        }
         XImage* img = XShmCreateImage(conn->display(), visual, unsigned(depth), ZPixmap, nullptr,
-                                      &shm, unsigned(w), unsigned(h));
+                                      nullptr, unsigned(w), unsigned(h));
         if (!img) return nullptr;
-        size_t bytes = size_t(img->bytes_per_line) * size_t(h);
-        if (!GrowSegment(bytes)) {
-            img->data = nullptr;
+        std::shared_ptr<Segment> s = FreeSegment(size_t(img->bytes_per_line) * size_t(h));
+        if (!s) {
             XDestroyImage(img);
             return nullptr;
         }
-        img->data = shm.shmaddr;
-        img->obdata = reinterpret_cast<char*>(&shm);
-        shmImage = img;
+        s->DropHeader();
+        img->data = s->info.shmaddr;
+        img->obdata = reinterpret_cast<char*>(&s->info);
+        s->header = img;
+        *used = std::move(s);
         return img;
     }
 
-    XImage* Fetch(const Monitor& m, const Rect& c) {
+    // The image of the read, and in `used` the segment that holds its pixels
+    // (null for a plain request).
+    XImage* Fetch(const Monitor& m, const Rect& c, std::shared_ptr<Segment>* used) {
         Display* d = conn->display();
         int x = m.x + c.x, y = m.y + c.y;
         Connection::ErrorScope scope;
         conn->TakeError();
+        used->reset();
         if (shmUsable) {
-            if (XImage* img = ShmImage(c.width, c.height)) {
+            if (XImage* img = ShmImage(c.width, c.height, used)) {
                 if (XShmGetImage(d, conn->root(), img, x, y, AllPlanes) && !conn->lost() &&
                     conn->TakeError() == 0)
                     return img;
+                used->reset();
                 return nullptr;
             }
             if (conn->lost()) return nullptr;
@@ -164,13 +209,14 @@ struct X11Screen::Impl {
         return plainImage;
     }
 
-    void ToView(XImage* img, PixelView* out) {
+    void ToView(XImage* img, std::shared_ptr<Segment> segment, PixelView* out) {
         out->width = img->width;
         out->height = img->height;
         if (img->bits_per_pixel == 32 && img->byte_order == LSBFirst && img->red_mask == 0xff0000 &&
             img->green_mask == 0xff00 && img->blue_mask == 0xff) {
             out->data = reinterpret_cast<const uint8_t*>(img->data);
             out->stride = size_t(img->bytes_per_line);
+            out->keep = std::move(segment);
             return;
         }
         // Other depths are rare enough that a per-pixel conversion will do.
@@ -277,6 +323,9 @@ std::vector<DisplayInfo> X11Screen::Displays() {
 }
 
 bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) {
+    // A view read into again lets go of its old pixels first, so that a
+    // reader's one view costs one segment.
+    if (out) out->keep.reset();
     PixelView view;
     Rect c;
     bool ok = false;
@@ -289,8 +338,9 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
         e = impl_->Find(displayId);
     }
     if (e && ClipToArea(r, e->info.PixelWidth(), e->info.PixelHeight(), &c)) {
-        if (XImage* img = impl_->Fetch(e->monitor, c)) {
-            impl_->ToView(img, &view);
+        std::shared_ptr<Segment> segment;
+        if (XImage* img = impl_->Fetch(e->monitor, c, &segment)) {
+            impl_->ToView(img, std::move(segment), &view);
             ok = true;
         }
     }
@@ -307,7 +357,7 @@ bool X11Screen::UsesSharedMemory() const {
     return impl_->shmUsable;
 }
 uint64_t X11Screen::SegmentsCreated() const {
-    return impl_->segments;
+    return impl_->segmentsCreated;
 }
 bool X11Screen::ConnectionLost() const {
     return impl_->conn->lost();
