@@ -43,30 +43,19 @@ bool HasCoreGraphicsRectCapture() {
 
 namespace {
 
-PluginPicture CoreGraphicsRect(int32_t left, int32_t top, int32_t width, int32_t height) {
-    cg::CGDirectDisplayID ids[32];
-    uint32_t count = 0;
-    if (cg::CGGetActiveDisplayList(32, ids, &count) != 0) return nullptr;
-    count = std::min<uint32_t>(count, 32);
-    // The bitmap can only become a picture of at most 2 GiB; asking for more
-    // would only try a huge allocation first.
-    if (int64_t{width} > 32767 || int64_t{height} > 32767) return nullptr;
-    cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
-    if (space == nullptr) return nullptr;
-    cg::CGContextRef context =
-        cg::CGBitmapContextCreate(nullptr, static_cast<size_t>(width), static_cast<size_t>(height),
-                                  8, 4 * static_cast<size_t>(width), space, 6);
-    if (context == nullptr) {
-        cg::CGColorSpaceRelease(space);
-        return nullptr;
-    }
+// Draws each display's part of the rectangle (left, top, width, height) into
+// `context`, whose top row is the rectangle's top, at the display's pixel size
+// from the part's top-left corner. What no display image covers is left for
+// `blank` to make black: the usual rectangle lies on one display, whose
+// opaque image replaces every pixel, so `blank` runs only before a first image
+// that leaves some of the context bare, or at the end when no image came.
+template <typename Blank>
+void DrawDisplayParts(cg::CGContextRef context, const cg::CGDirectDisplayID* ids, uint32_t count,
+                      int32_t left, int32_t top, int32_t width, int32_t height, Blank blank) {
     const double w = width;
     const double h = height;
+    const double contextHeight = static_cast<double>(cg::CGBitmapContextGetHeight(context));
     const cg::CGRect wanted = cg::CGRectMake(left, top, w, h);
-    // What no display image covers stays clear. The usual rectangle lies on
-    // one display, whose opaque image then replaces every pixel, so the clear
-    // is made only before a first image that leaves some of the bitmap bare,
-    // or at the end when no image came.
     bool drawn = false;
     for (uint32_t i = 0; i < count; ++i) {
         const cg::CGRect b = cg::CGDisplayBounds(ids[i]);
@@ -80,22 +69,59 @@ PluginPicture CoreGraphicsRect(int32_t left, int32_t top, int32_t width, int32_t
         const double ih = static_cast<double>(cg::CGImageGetHeight(image));
         if (!drawn && !(r.origin.x == left && r.origin.y == top && iw == w && ih == h &&
                         IsOpaqueImage(image))) {
-            cg::CGContextClearRect(context, cg::CGRectMake(0, 0, w, h));
+            blank();
         }
         drawn = true;
         cg::CGContextDrawImage(
-            context, cg::CGRectMake(r.origin.x - left, h - (r.origin.y - top) - ih, iw, ih), image);
+            context,
+            cg::CGRectMake(r.origin.x - left, contextHeight - (r.origin.y - top) - ih, iw, ih),
+            image);
         cg::CGImageRelease(image);
     }
-    if (!drawn) cg::CGContextClearRect(context, cg::CGRectMake(0, 0, w, h));
-    PluginPicture picture = nullptr;
-    if (cg::CGImageRef image = cg::CGBitmapContextCreateImage(context)) {
-        picture = GetCGImagePicture(image);
-        cg::CGImageRelease(image);
+    if (!drawn) blank();
+}
+
+// The displays draw straight into the new picture's own bitmap context where
+// the host has one, so each pixel is written once; a host that keeps its
+// pictures in row buffers gets them through a bitmap of the rectangle's size.
+PluginPicture CoreGraphicsRect(int32_t left, int32_t top, int32_t width, int32_t height) {
+    cg::CGDirectDisplayID ids[32];
+    uint32_t count = 0;
+    if (cg::CGGetActiveDisplayList(32, ids, &count) != 0) return nullptr;
+    count = std::min<uint32_t>(count, 32);
+    // No picture is larger; asking for more would only try a huge allocation.
+    if (int64_t{width} > 32767 || int64_t{height} > 32767) return nullptr;
+    PictureWriter writer;
+    if (!AttachNewPicture(writer, width, height)) return nullptr;
+    if (cg::CGContextRef picture = writer.BitmapContext()) {
+        DrawDisplayParts(picture, ids, count, left, top, width, height, [&] {
+            const int32_t w = std::min(width, writer.Width());
+            const int32_t h = std::min(height, writer.Height());
+            WithLayout(writer.Format(), [&](auto l) {
+                const uint32_t black = PackPixel<decltype(l)::value>(0, 0, 0);
+                for (int32_t row = 0; row < h; ++row) {
+                    writer.MoveTo(0, row);
+                    writer.WriteRow(w, [black](int32_t) { return black; });
+                }
+            });
+        });
+        return writer.RenderPictureWriter();
     }
-    cg::CGContextRelease(context);
+    cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
+    if (space == nullptr) return nullptr;
+    cg::CGContextRef bitmap =
+        cg::CGBitmapContextCreate(nullptr, static_cast<size_t>(width), static_cast<size_t>(height),
+                                  8, 4 * static_cast<size_t>(width), space, 6);
     cg::CGColorSpaceRelease(space);
-    return picture;
+    if (bitmap == nullptr) return nullptr;
+    DrawDisplayParts(bitmap, ids, count, left, top, width, height,
+                     [&] { cg::CGContextClearRect(bitmap, cg::CGRectMake(0, 0, width, height)); });
+    if (const auto* rows = static_cast<const unsigned char*>(cg::CGBitmapContextGetData(bitmap))) {
+        CopyXRGBRows(writer, rows, cg::CGBitmapContextGetBytesPerRow(bitmap),
+                     static_cast<size_t>(width), static_cast<size_t>(height));
+    }
+    cg::CGContextRelease(bitmap);
+    return writer.RenderPictureWriter();
 }
 
 template <PixelLayout L>

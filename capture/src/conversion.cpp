@@ -67,11 +67,12 @@ struct DrawnImage {
 };
 
 template <PixelLayout L>
-void CopyXRGBRows(PictureWriter& writer, const DrawnImage& image) {
-    const int32_t w = std::min<int64_t>(writer.Width(), image.width);
-    const int32_t h = std::min<int64_t>(writer.Height(), image.height);
+void CopyXRGBRowsAs(PictureWriter& writer, const unsigned char* rows, size_t stride, size_t width,
+                    size_t height) {
+    const int32_t w = static_cast<int32_t>(std::min<int64_t>(writer.Width(), width));
+    const int32_t h = static_cast<int32_t>(std::min<int64_t>(writer.Height(), height));
     for (int32_t row = 0; row < h; ++row) {
-        const unsigned char* src = image.Row(row);
+        const unsigned char* src = rows + static_cast<size_t>(row) * stride;
         writer.WriteRow(w, [src](int32_t i) {
             return ConvertWord<SourceLayout::XRGB, L>(LoadWord(src + 4 * i));
         });
@@ -187,6 +188,13 @@ PluginPicture ConvertWithSpace(cg::CGImageRef image, cg::CGColorSpaceRef space) 
 
 }  // namespace
 
+void CopyXRGBRows(PictureWriter& writer, const unsigned char* rows, size_t stride, size_t width,
+                  size_t height) {
+    WithLayout(writer.Format(), [&](auto l) {
+        CopyXRGBRowsAs<decltype(l)::value>(writer, rows, stride, width, height);
+    });
+}
+
 bool IsOpaqueImage(cg::CGImageRef image) {
     switch (cg::CGImageGetAlphaInfo(image)) {
         case cg::kCGImageAlphaNone:
@@ -206,7 +214,7 @@ PluginPicture ManipulateImagePixelDataRGB(cg::CGImageRef image, cg::CGColorSpace
                           static_cast<int64_t>(drawn.height))) {
         return nullptr;
     }
-    WithLayout(writer.Format(), [&](auto l) { CopyXRGBRows<decltype(l)::value>(writer, drawn); });
+    CopyXRGBRows(writer, drawn.pixels, 4 * drawn.width, drawn.width, drawn.height);
     return writer.RenderPictureWriter();
 }
 

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "platform/os/cg.h"
 #include "plugin_sdk.h"
 
 namespace zuvshot {
@@ -171,6 +172,15 @@ class PictureEditor {
     // The attached picture with one new reference for the caller, or nil;
     // the editor then lets go of everything it holds.
     PluginPicture RenderPictureWriter();
+
+    // On a desktop host, the bitmap context over the attached picture's own
+    // pixels: drawing into it writes the picture. Null when nothing is
+    // attached or the host keeps its pictures in row buffers.
+    platform::cg::CGContextRef BitmapContext() const {
+        return picture != nullptr && format != 8
+                   ? static_cast<platform::cg::CGContextRef>(description.handle)
+                   : nullptr;
+    }
 
     int32_t Width() const { return width; }
     int32_t Height() const { return height; }

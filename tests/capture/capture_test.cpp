@@ -81,6 +81,38 @@ TEST_F(CaptureTest, RectPartlyOffTheDesktopIsBlackOutside) {
     Release(p);
 }
 
+// A desktop host's pictures are drawn into straight through their own bitmap
+// context; a console host's row buffers get the same pixels another way.
+class RectOnEitherHost : public CaptureTest, public testing::WithParamInterface<HostKind> {
+  protected:
+    void SetUp() override {
+        host.kind = GetParam();
+        CaptureTest::SetUp();
+    }
+};
+
+TEST_P(RectOnEitherHost, ShowsEachDisplaysPartAndBlackWhereNoneIs) {
+    PluginPicture across = fn.rect(90, 10, 20, 5);
+    ExpectShows(across, 90, 10, 20, 5);
+    Release(across);
+    PluginPicture corner = fn.rect(195, 75, 10, 10);
+    ASSERT_NE(corner, nullptr);
+    for (int32_t y = 0; y < 10; ++y) {
+        for (int32_t x = 0; x < 10; ++x) {
+            const Rgb want = x < 5 && y < 5 ? PointColour(195 + x, 75 + y) : Rgb{0, 0, 0};
+            ASSERT_EQ(host.PixelAt(corner, x, y), want) << x << "," << y;
+        }
+    }
+    Release(corner);
+    EXPECT_EQ(host.CallCount("REALLockPictureDescription/8") == 0, GetParam() == HostKind::Console);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, RectOnEitherHost,
+                         testing::Values(HostKind::Desktop, HostKind::Console),
+                         [](const auto& info) {
+                             return info.param == HostKind::Desktop ? "Desktop" : "Console";
+                         });
+
 TEST_F(CaptureTest, TwoPixelsPerPointShowTheTopLeftHalfAtDoubleDetail) {
     PluginPicture p = fn.rect(10, 90, 40, 20);
     ASSERT_NE(p, nullptr);
