@@ -93,6 +93,31 @@ TEST_F(X11InputTest, ModifierStateIsTheLiveStateOfEachKey) {
     }
 }
 
+TEST_F(X11InputTest, StateIsThePointerAndTheKeysTogether) {
+    ASSERT_EQ(server_->Run("xdotool mousemove 120 130 keydown shift"), 0);
+    EXPECT_TRUE(Eventually([&] { return input_->State().modifiers.shift; }));
+    const InputState s = input_->State();
+    EXPECT_EQ(s.mouse.x, 120);
+    EXPECT_EQ(s.mouse.y, 130);
+    EXPECT_FALSE(s.modifiers.control);
+}
+
+// The keys come from the server's reports of each change. A report that
+// arrives together with the answer to a pointer query is taken in with that
+// answer, off the socket, and must still count.
+TEST_F(X11InputTest, AKeyReportTakenInWithAPointerAnswerIsNotMissed) {
+    for (const char* key : {"ctrl", "alt"}) {
+        SCOPED_TRACE(key);
+        ASSERT_EQ(server_->Run(std::string("xdotool keydown ") + key), 0);
+        input_->MousePosition();
+        const Modifiers m = input_->ModifierState();
+        EXPECT_TRUE(std::string(key) == "ctrl" ? m.control : m.option);
+        ASSERT_EQ(server_->Run(std::string("xdotool keyup ") + key), 0);
+        input_->MousePosition();
+        EXPECT_FALSE(input_->ModifierState().control || input_->ModifierState().option);
+    }
+}
+
 TEST_F(X11InputTest, UseX11MakesTheX11BackEndsCurrent) {
     ASSERT_TRUE(UseX11(server_->display().c_str()));
     EXPECT_EQ(CurrentScreen().Displays().size(), 1u);

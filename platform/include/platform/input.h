@@ -19,11 +19,19 @@ struct Modifiers {
     bool command = false;  // Super
 };
 
+// The pointer and the modifier keys as one reading.
+struct InputState {
+    Point mouse;
+    Modifiers modifiers;
+};
+
 class Input {
-public:
+  public:
     virtual ~Input() = default;
     virtual Point MousePosition() = 0;  // global desktop points
     virtual Modifiers ModifierState() = 0;
+    // Both at once; a back-end that learns them from one request overrides this.
+    virtual InputState State() { return InputState{MousePosition(), ModifierState()}; }
 };
 
 Input& CurrentInput();

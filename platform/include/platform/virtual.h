@@ -63,12 +63,26 @@ class SimulatedInput : public Input {
     void SetMousePosition(Point p) { mouse_ = p; }
     void SetModifiers(Modifiers m) { modifiers_ = m; }
 
-    Point MousePosition() override { return mouse_; }
-    Modifiers ModifierState() override { return modifiers_; }
+    Point MousePosition() override {
+        ++readCount_;
+        return mouse_;
+    }
+    Modifiers ModifierState() override {
+        ++readCount_;
+        return modifiers_;
+    }
+    InputState State() override {
+        ++readCount_;
+        return InputState{mouse_, modifiers_};
+    }
+    // Readings taken so far, each of the three calls counting one, as each
+    // costs a real back-end one request.
+    uint64_t ReadCount() const { return readCount_; }
 
   private:
     Point mouse_;
     Modifiers modifiers_;
+    uint64_t readCount_ = 0;
 };
 
 // Presses are queued and an eventfd is signalled, so an event loop that watches

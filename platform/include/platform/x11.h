@@ -65,6 +65,8 @@ class X11Input : public Input {
 
     Point MousePosition() override;
     Modifiers ModifierState() override;
+    // One request for both.
+    InputState State() override;
 
     struct Impl;
 

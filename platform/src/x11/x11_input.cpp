@@ -1,4 +1,6 @@
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <poll.h>
 
 #include "platform/x11.h"
 #include "x11/connection.h"
@@ -21,6 +23,32 @@ struct X11Input::Impl {
         return ok && !conn->lost();
     }
 
+    // The control panel looks at the modifier keys twenty times a second, and a
+    // round trip each time would wake the server and then this process again
+    // for the answer. The keyboard extension instead reports every change of
+    // the keyboard's state, whichever client has the focus or a grab, so the
+    // keys are known from the reports already received. Without the extension
+    // each look asks the server.
+    int xkbEvent = -1;  // the extension's event type while the reports come
+    unsigned int mods = 0;
+
+    void FollowKeyboard() {
+        Display* d = conn->display();
+        int opcode = 0, eventBase = 0, errorBase = 0;
+        int major = XkbMajorVersion, minor = XkbMinorVersion;
+        Connection::ErrorScope scope;
+        if (!XkbQueryExtension(d, &opcode, &eventBase, &errorBase, &major, &minor)) return;
+        if (!XkbSelectEventDetails(d, XkbUseCoreKbd, XkbStateNotify, XkbModifierStateMask,
+                                   XkbModifierStateMask))
+            return;
+        // Asked after the reports are on, so no change falls between the two.
+        XkbStateRec state{};
+        if (XkbGetState(d, XkbUseCoreKbd, &state) != Success || conn->SyncAndTakeError() != 0)
+            return;
+        mods = state.mods;
+        xkbEvent = eventBase;
+    }
+
     // Every magnifier tick reads the mouse, and the main display's corner costs
     // several round trips to learn; it is kept until the server reports a change
     // of the root window or of the RandR layout, as the screen's own list is.
@@ -28,8 +56,31 @@ struct X11Input::Impl {
     bool originKnown = false;
     int64_t originX = 0, originY = 0;
 
+    // Takes every event that has arrived, without waiting: the keyboard's
+    // reports, and the layout changes, which are all the others. Most looks
+    // find nothing; one poll of the socket says so more cheaply than Xlib's
+    // reading does (the end of the stream also counts as something to read).
+    void TakeEvents() {
+        Display* d = conn->display();
+        if (conn->lost()) return;
+        if (XQLength(d) == 0) {
+            pollfd fd{ConnectionNumber(d), POLLIN, 0};
+            if (poll(&fd, 1, 0) == 0) return;
+        }
+        while (!conn->lost() && XEventsQueued(d, QueuedAfterReading) > 0) {
+            XEvent event;
+            XNextEvent(d, &event);
+            if (xkbEvent >= 0 && event.type == xkbEvent) {
+                const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
+                if (xkb.any.xkb_type == XkbStateNotify) mods = xkb.state.mods;
+                continue;
+            }
+            originKnown = false;
+        }
+    }
+
     void MainOrigin(int64_t* x, int64_t* y) {
-        if (conn->TakeLayoutEvents()) originKnown = false;
+        TakeEvents();
         if (!originKnown || !watching) {
             std::vector<Monitor> monitors = QueryMonitors(conn->display(), conn->root());
             originX = monitors.empty() ? 0 : monitors.front().x;
@@ -47,33 +98,51 @@ std::unique_ptr<X11Input> X11Input::Open(const char* displayName) {
     auto impl = std::make_unique<Impl>();
     impl->conn = std::move(conn);
     impl->watching = impl->conn->WatchLayoutChanges();
+    impl->FollowKeyboard();
     return std::unique_ptr<X11Input>(new X11Input(std::move(impl)));
 }
 
 X11Input::X11Input(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 X11Input::~X11Input() = default;
 
-Point X11Input::MousePosition() {
-    int x = 0, y = 0;
-    unsigned int mask = 0;
-    if (!impl_->Query(&x, &y, &mask)) return Point{};
-    // Points count from the main display's corner, as the screen's displays do.
-    int64_t ox = 0, oy = 0;
-    impl_->MainOrigin(&ox, &oy);
-    int p = PixelsPerPoint();
-    return Point{FloorDiv(x - ox, p), FloorDiv(y - oy, p)};
-}
+namespace {
 
-Modifiers X11Input::ModifierState() {
-    int x, y;
-    unsigned int mask = 0;
-    if (!impl_->Query(&x, &y, &mask)) return Modifiers{};
+Modifiers ModifiersOfMask(unsigned int mask) {
     Modifiers m;
     m.control = mask & ControlMask;
     m.shift = mask & ShiftMask;
     m.option = mask & Mod1Mask;
     m.command = mask & Mod4Mask;
     return m;
+}
+
+}  // namespace
+
+InputState X11Input::State() {
+    int x = 0, y = 0;
+    unsigned int mask = 0;
+    if (!impl_->Query(&x, &y, &mask)) return InputState{};
+    // Points count from the main display's corner, as the screen's displays do.
+    int64_t ox = 0, oy = 0;
+    impl_->MainOrigin(&ox, &oy);
+    int p = PixelsPerPoint();
+    return InputState{Point{FloorDiv(x - ox, p), FloorDiv(y - oy, p)}, ModifiersOfMask(mask)};
+}
+
+Point X11Input::MousePosition() {
+    return State().mouse;
+}
+
+Modifiers X11Input::ModifierState() {
+    if (impl_->xkbEvent >= 0) {
+        impl_->TakeEvents();
+        if (impl_->conn->lost()) return Modifiers{};
+        return ModifiersOfMask(impl_->mods);
+    }
+    int x, y;
+    unsigned int mask = 0;
+    if (!impl_->Query(&x, &y, &mask)) return Modifiers{};
+    return ModifiersOfMask(mask);
 }
 
 }  // namespace platform::x11
