@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "fw/runtime/exceptions.h"
+#include "fw/runtime/loop.h"
 #include "fw/system/input.h"
 #include "fw/system/keyboard.h"
 #include "fw/testing/headless.h"
@@ -49,6 +50,30 @@ TEST_F(ServicesTest, MouseAndModifiersAreReadLiveAtEachCall) {
     auto k = fw::getKeyboardObject();
     headless.SetModifiers(true, false, false);
     EXPECT_TRUE(k->AsyncControlKey());
+}
+
+TEST_F(ServicesTest, AHandlerSeesOneReadingOfTheMouseAndKeysUntilItYields) {
+    headless.SetMouse(5, 6);
+    headless.SetModifiers(true, false, false);
+    const uint64_t reads = headless.Input().ReadCount();
+    std::vector<int32_t> xs;
+    bool control = false;
+    fw::RuntimeDispatch([&] {
+        xs.push_back(fw::System::MouseX());
+        headless.SetMouse(7, 8);
+        headless.SetModifiers(false, false, false);
+        // What it raises in turn belongs to the same moment.
+        fw::RuntimeDispatch([&] { xs.push_back(fw::System::MouseX()); });
+        control = fw::getKeyboardObject()->AsyncControlKey();
+        EXPECT_EQ(fw::System::MouseY(), 6);
+        // Events handled while it yields are later than it; so is what it reads after.
+        fw::RuntimeBackgroundTask();
+        xs.push_back(fw::System::MouseX());
+    });
+    EXPECT_EQ(xs, (std::vector<int32_t>{5, 5, 7}));
+    EXPECT_TRUE(control);
+    EXPECT_EQ(headless.Input().ReadCount(), reads + 2);
+    EXPECT_EQ(fw::System::MouseY(), 8);  // outside any handler: live
 }
 
 TEST_F(ServicesTest, ApplicationObjectAndVersion) {

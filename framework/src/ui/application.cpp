@@ -105,6 +105,7 @@ void RuntimeUnhandledException(const std::exception& error) {
 }
 
 void RuntimeDispatch(const std::function<void()>& fn) {
+    detail::InputMoment moment;
     Call call{&fn};
     if (g_helper) {
         g_helper(&RunCall, &call);

@@ -53,6 +53,7 @@ char** Argv() {
 // Pumps pending events for RuntimeBackgroundTask; the runtime's own guard
 // keeps the yielding handler from being entered again through it.
 void YieldToEvents() {
+    InputMomentPause pause;
     if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 

@@ -17,6 +17,7 @@
 #include "fw/testing/printing.h"
 #include "fw/ui/picture.h"
 #include "ui/qt_graphics.h"
+#include "ui/ui_state.h"
 
 namespace fw {
 
@@ -160,6 +161,7 @@ Ref<Graphics> OpenPrinterDialog() {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     UseLetterPage(*printer);
     QPrintDialog dialog(printer.get());
+    detail::InputMomentPause pause;
     if (dialog.exec() != QDialog::Accepted) return Ref<Graphics>();
     return StartJob(std::move(printer));
 }

@@ -11,6 +11,65 @@
 
 namespace fw {
 
+namespace detail {
+namespace {
+
+struct Moment {
+    int depth = 0;
+    bool haveMouse = false;
+    bool haveModifiers = false;
+    platform::Point mouse;
+    platform::Modifiers modifiers;
+
+    void Forget() { haveMouse = haveModifiers = false; }
+};
+Moment g_moment;
+
+// The pointer comes with the keys from one request; the keys alone may cost
+// less, so a moment that needs only them asks for only them.
+platform::Point ReadMouse() {
+    if (g_moment.depth == 0) return platform::CurrentInput().MousePosition();
+    if (!g_moment.haveMouse) {
+        const platform::InputState state = platform::CurrentInput().State();
+        g_moment.mouse = state.mouse;
+        g_moment.haveMouse = true;
+        if (!g_moment.haveModifiers) {
+            g_moment.modifiers = state.modifiers;
+            g_moment.haveModifiers = true;
+        }
+    }
+    return g_moment.mouse;
+}
+
+platform::Modifiers ReadModifiers() {
+    if (g_moment.depth == 0) return platform::CurrentInput().ModifierState();
+    if (!g_moment.haveModifiers) {
+        g_moment.modifiers = platform::CurrentInput().ModifierState();
+        g_moment.haveModifiers = true;
+    }
+    return g_moment.modifiers;
+}
+
+}  // namespace
+
+InputMoment::InputMoment() {
+    if (g_moment.depth++ == 0) g_moment.Forget();
+}
+InputMoment::~InputMoment() {
+    if (--g_moment.depth == 0) g_moment.Forget();
+}
+
+InputMomentPause::InputMomentPause() : depth_(g_moment.depth) {
+    g_moment.depth = 0;
+    g_moment.Forget();
+}
+InputMomentPause::~InputMomentPause() {
+    g_moment.depth = depth_;
+    g_moment.Forget();
+}
+
+}  // namespace detail
+
 void MsgBox(const String& text) {
     if (detail::TestMode()) {
         detail::MessageBoxLog().push_back(text.Bytes());
@@ -19,6 +78,7 @@ void MsgBox(const String& text) {
     detail::EnsureToolkit();
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ostrel 4"), QString::fromUtf8(text.CStr()),
                     QMessageBox::Ok);
+    detail::InputMomentPause pause;
     box.exec();
 }
 
@@ -33,10 +93,10 @@ void ShowURL(const String& url) {
 
 namespace System {
 int32_t MouseX() {
-    return platform::CurrentInput().MousePosition().x;
+    return detail::ReadMouse().x;
 }
 int32_t MouseY() {
-    return platform::CurrentInput().MousePosition().y;
+    return detail::ReadMouse().y;
 }
 }  // namespace System
 
@@ -48,16 +108,16 @@ const fw::ClassInfo& Keyboard::ClassInfo() {
 }
 
 bool Keyboard::AsyncControlKey() const {
-    return platform::CurrentInput().ModifierState().control;
+    return detail::ReadModifiers().control;
 }
 bool Keyboard::AsyncShiftKey() const {
-    return platform::CurrentInput().ModifierState().shift;
+    return detail::ReadModifiers().shift;
 }
 bool Keyboard::AsyncAltKey() const {
-    return platform::CurrentInput().ModifierState().option;
+    return detail::ReadModifiers().option;
 }
 bool Keyboard::AsyncCommandKey() const {
-    return platform::CurrentInput().ModifierState().command;
+    return detail::ReadModifiers().command;
 }
 
 Ref<Keyboard> getKeyboardObject() {

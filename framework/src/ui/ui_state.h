@@ -32,6 +32,34 @@ int64_t TestClockNow();
 void AdvanceTestClock(int64_t ms, const std::function<void()>& afterEachTick);
 void ResetTestClock();
 
+// The pointer and the modifier keys are read from the platform once per moment
+// of the event loop: one batch of timer ticks that fall due together, or one
+// event handler (with whatever it raises in turn). Every read within the
+// moment gives that one reading, so a tick that asks for MouseX, MouseY and
+// three keys costs one request, and they agree with each other; the next
+// moment reads afresh. Reads outside any moment are live.
+class InputMoment {
+  public:
+    InputMoment();
+    ~InputMoment();
+    InputMoment(const InputMoment&) = delete;
+    InputMoment& operator=(const InputMoment&) = delete;
+};
+
+// Held around a nested event loop (a modal dialog, a yield inside a long
+// handler): what the loop runs meanwhile takes moments of its own, and the
+// handler that waited reads afresh after it.
+class InputMomentPause {
+  public:
+    InputMomentPause();
+    ~InputMomentPause();
+    InputMomentPause(const InputMomentPause&) = delete;
+    InputMomentPause& operator=(const InputMomentPause&) = delete;
+
+  private:
+    int depth_;
+};
+
 // Open windows, in opening order.
 void RegisterOpenWindow(Window* w);
 void UnregisterOpenWindow(Window* w);
