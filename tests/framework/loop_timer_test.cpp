@@ -1,6 +1,8 @@
 // Timers under the test clock.
 #include <gtest/gtest.h>
 
+#include "fw/system/input.h"
+#include "fw/system/keyboard.h"
 #include "fw/testing/headless.h"
 #include "ui_test_windows.h"
 
@@ -36,6 +38,44 @@ TEST_F(TimerTest, DueTimersFireInDueTimeOrderOncePerElapsedPeriod) {
     EXPECT_EQ(fired, (std::vector<std::string>{"P@50", "P@100", "V@100", "P@150", "P@200", "V@200",
                                                "P@250"}));
     EXPECT_EQ(headless.Now(), 250);
+}
+
+TEST_F(TimerTest, TimersWhosePeriodsDivideOneAnotherKeepInStep) {
+    auto w = uitest::MakeProbe();
+    AddTimer(*w, "P", 50);
+    headless.AdvanceClock(30);
+    // V starts on P's beat, at most one beat late; W shares no beat and keeps its own.
+    AddTimer(*w, "V", 100);
+    AddTimer(*w, "W", 30);
+    headless.AdvanceClock(30);
+    AddTimer(*w, "V2", 100);  // an equal period shares every tick of V
+    headless.AdvanceClock(200);
+    EXPECT_EQ(fired, (std::vector<std::string>{"P@50", "W@60", "W@90", "P@100", "W@120", "P@150",
+                                               "V@150", "W@150", "W@180", "P@200", "W@210", "W@240",
+                                               "P@250", "V@250", "V2@250"}));
+}
+
+TEST_F(TimerTest, TicksDueTogetherReadTheMouseAndKeysOnceAndLaterTicksAfresh) {
+    auto w = uitest::MakeProbe();
+    std::vector<std::string> seen;
+    auto read = [&](const char* who) {
+        const int32_t x = fw::System::MouseX(), y = fw::System::MouseY();
+        const bool shift = fw::getKeyboardObject()->AsyncShiftKey();
+        seen.push_back(std::string(who) + " " + std::to_string(x) + "," + std::to_string(y) +
+                       (shift ? " shift" : ""));
+    };
+    fw::RuntimeAddEventHandler(AddTimer(*w, "P", 50), "Action",
+                               [&](const fw::Ref<fw::Object>&) { read("P"); });
+    fw::RuntimeAddEventHandler(AddTimer(*w, "V", 100), "Action",
+                               [&](const fw::Ref<fw::Object>&) { read("V"); });
+    headless.SetMouse(10, 20);
+    headless.AdvanceClock(50);
+    headless.SetMouse(11, 20);
+    headless.SetModifiers(false, true, false);
+    const uint64_t reads = headless.Input().ReadCount();
+    headless.AdvanceClock(50);
+    EXPECT_EQ(headless.Input().ReadCount(), reads + 1);  // P and V at 100: one reading
+    EXPECT_EQ(seen, (std::vector<std::string>{"P 10,20", "P 11,20 shift", "V 11,20 shift"}));
 }
 
 TEST_F(TimerTest, ModesAndChanges) {

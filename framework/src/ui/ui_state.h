@@ -27,7 +27,8 @@ void SetTestMode(bool on);
 // (or once); the id stops it again.
 int64_t StartTimer(Timer* timer, int32_t periodMs, bool repeat);
 void StopTimer(int64_t id);
-// Test clock.
+// Test clock. AdvanceTestClock fires the timers due by then, batch by batch of
+// those due together, and calls `afterEachTick` after each batch.
 int64_t TestClockNow();
 void AdvanceTestClock(int64_t ms, const std::function<void()>& afterEachTick);
 void ResetTestClock();

@@ -32,8 +32,9 @@ class Headless {
     // timers fire, only AdvanceClock does that.
     void ProcessEvents();
     // Moves the test clock on by `ms`: each timer fires once for each of its
-    // periods that elapses, all of them in the order of their due times, with
-    // events processed after each tick.
+    // periods that elapses, all of them in the order of their due times (those
+    // due together in the order they were started), with events processed after
+    // each group of ticks due together, as the event loop runs them.
     void AdvanceClock(int64_t ms);
     // Milliseconds since the fixture began.
     int64_t Now() const;
