@@ -1,10 +1,11 @@
-// The process-wide screen, input and hot keys. Each starts as an empty virtual
-// or simulated object, so callers never see a null reference.
+// The process-wide screen, input, hot keys and surfaces. Each starts as an
+// empty virtual or simulated object, so callers never see a null reference.
 #include <memory>
 
 #include "platform/hotkeys.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "platform/surface.h"
 #include "platform/virtual.h"
 
 namespace platform {
@@ -20,6 +21,15 @@ std::unique_ptr<Input>& InputSlot() {
 }
 std::unique_ptr<HotKeys>& HotKeysSlot() {
     static std::unique_ptr<HotKeys> slot = std::make_unique<SimulatedHotKeys>();
+    return slot;
+}
+
+class NoSurfaces : public Surfaces {
+  public:
+    std::unique_ptr<Surface> Create(uint64_t, int32_t, int32_t) override { return nullptr; }
+};
+std::unique_ptr<Surfaces>& SurfacesSlot() {
+    static std::unique_ptr<Surfaces> slot = std::make_unique<NoSurfaces>();
     return slot;
 }
 
@@ -44,6 +54,13 @@ HotKeys& CurrentHotKeys() {
 }
 void SetCurrentHotKeys(std::unique_ptr<HotKeys> hotKeys) {
     HotKeysSlot() = hotKeys ? std::move(hotKeys) : std::make_unique<SimulatedHotKeys>();
+}
+
+Surfaces& CurrentSurfaces() {
+    return *SurfacesSlot();
+}
+void SetCurrentSurfaces(std::unique_ptr<Surfaces> surfaces) {
+    SurfacesSlot() = surfaces ? std::move(surfaces) : std::make_unique<NoSurfaces>();
 }
 
 bool FindDisplay(uint32_t id, DisplayInfo* out) {

@@ -1,26 +1,16 @@
 // The X11 input against a private Xvfb, driven by xdotool as another client.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <memory>
-#include <thread>
 
+#include "../support/eventually.h"
 #include "../support/xvfb_server.h"
 #include "platform/x11.h"
 
 namespace platform::x11 {
 namespace {
 
-// xdotool's requests reach the server before it exits, but allow the server a
-// moment to act on them before giving up.
-bool Eventually(const std::function<bool()>& done) {
-    for (int i = 0; i < 100; ++i) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return done();
-}
+using testsupport::Eventually;
 
 class X11InputTest : public testing::Test {
   protected:

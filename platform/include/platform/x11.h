@@ -1,4 +1,5 @@
-// The X11 back-ends of the screen, the input and the global hot keys.
+// The X11 back-ends of the screen, the input, the global hot keys and the
+// window surfaces.
 //
 // Each object has a connection of its own. X protocol errors on these
 // connections are recorded instead of ending the process; when the server goes
@@ -12,12 +13,13 @@
 #include "platform/hotkeys.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "platform/surface.h"
 
 namespace platform {
 
-// Opens the X11 screen, input and hot keys on `displayName` (the DISPLAY
-// environment variable when null) and makes them current. False, with nothing
-// changed, when the display cannot be opened.
+// Opens the X11 screen, input, hot keys and surfaces on `displayName` (the
+// DISPLAY environment variable when null) and makes them current. False, with
+// nothing changed, when the display cannot be opened.
 bool UseX11(const char* displayName = nullptr);
 
 namespace x11 {
@@ -95,6 +97,26 @@ class X11HotKeys : public HotKeys {
   private:
     explicit X11HotKeys(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
+};
+
+// Surfaces in memory shared with the server (MIT-SHM), shown with XShmPutImage
+// on a connection of their own; they need a 24- or 32-bit true-colour window
+// in the byte order of this machine.
+class X11Surfaces : public Surfaces {
+  public:
+    // Connects at the first Create, so a program that never asks pays nothing;
+    // from then on Create gives null if the display could not be opened or
+    // offers no shared memory.
+    static std::unique_ptr<X11Surfaces> Open(const char* displayName = nullptr);
+    ~X11Surfaces() override;
+
+    std::unique_ptr<Surface> Create(uint64_t window, int32_t width, int32_t height) override;
+
+    struct Impl;
+
+  private:
+    explicit X11Surfaces(std::shared_ptr<Impl> impl);
+    std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace x11

@@ -1,6 +1,7 @@
 #include "x11/connection.h"
 
 #include <X11/extensions/Xrandr.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <mutex>
@@ -138,6 +139,13 @@ bool Connection::TakeLayoutEvents() {
         any = true;
     }
     return any;
+}
+
+bool Connection::EventsWaiting() const {
+    if (lost()) return false;
+    if (XQLength(display_) > 0) return true;
+    pollfd fd{ConnectionNumber(display_), POLLIN, 0};
+    return poll(&fd, 1, 0) != 0;
 }
 
 }  // namespace platform::x11

@@ -39,6 +39,10 @@ class Connection {
     // Takes every queued event off the connection without waiting; true when
     // any arrived. Only a connection that watches nothing else may use it.
     bool TakeLayoutEvents();
+    // Whether events may wait to be taken, learnt without reading: Xlib holds
+    // some, or the socket has bytes (or its end) to read. After any reply Xlib
+    // has taken in every event that came before it, so nothing hides between.
+    bool EventsWaiting() const;
 
     // Keeps this library's error handler in force while it lives.
     class ErrorScope {

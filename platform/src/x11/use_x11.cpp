@@ -10,6 +10,8 @@ bool UseX11(const char* displayName) {
     SetCurrentScreen(std::move(screen));
     SetCurrentInput(std::move(input));
     SetCurrentHotKeys(std::move(hotKeys));
+    // Windows without surfaces are shown through the toolkit as before.
+    SetCurrentSurfaces(x11::X11Surfaces::Open(displayName));
     return true;
 }
 
