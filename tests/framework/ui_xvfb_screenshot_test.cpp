@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <cstdlib>
 
+#include "../support/desktop_leaks.h"
 #include "../support/xvfb_server.h"
 #include "fw/runtime/loop.h"
 #include "fw/system/input.h"
@@ -18,22 +19,6 @@
 #include "fw/ui/menu.h"
 #include "ui/peers.h"
 #include "ui_test_windows.h"
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define XVFB_TEST_ASAN 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define XVFB_TEST_ASAN 1
-#endif
-#ifdef XVFB_TEST_ASAN
-// The desktop's font and message-bus libraries keep allocations for the life
-// of the process.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig\nleak:libdbus-1\n";
-}
-#endif
 
 namespace {
 

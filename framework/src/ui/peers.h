@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "fw/ui/graphics.h"
+#include "platform/surface.h"
 
 namespace fw {
 class Window;
@@ -21,6 +22,13 @@ namespace fw::detail {
 // so a Graphics kept past the window's close still draws into valid memory.
 struct Canvas {
     QImage image;
+    // While set, `image` lies over the surface's pixels and the window shows
+    // them from there; whoever changes them calls BeginWrite first.
+    std::unique_ptr<platform::Surface> surface;
+
+    void BeginWrite() {
+        if (surface) surface->BeginWrite();
+    }
 };
 
 class ContentWidget : public QWidget {
@@ -28,13 +36,25 @@ class ContentWidget : public QWidget {
     ContentWidget(QWidget* parent, std::shared_ptr<Canvas> canvas);
     // Resizes the canvas to the widget's device pixels, keeping what was drawn.
     void FitCanvas();
+    // Moves the canvas onto a platform surface where that can be: a window that
+    // is drawn on from outside its paint events, every tick, is then shown
+    // straight from the canvas instead of through a copy into the toolkit's
+    // own buffer. Widget controls need the toolkit's painting, so a content
+    // area with any keeps (or goes back to) the canvas of its own.
+    void PreferSurface();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void childEvent(QChildEvent* event) override;
+    QPaintEngine* paintEngine() const override;
 
   private:
+    std::unique_ptr<platform::Surface> MakeSurface(const QSize& size);
+    void LeaveSurface();
+
     std::shared_ptr<Canvas> canvas_;
+    bool surfaceRefused_ = false;
 };
 
 class TopWidget : public QWidget {

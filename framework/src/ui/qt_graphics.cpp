@@ -239,8 +239,12 @@ QRect DrawText(QPainter& p, const QFont& font, Color c, const String& text, int3
 // Graphics over a QImage: the window canvas, or a picture's own pixels.
 class ImageGraphics final : public DeviceGraphics {
   public:
-    ImageGraphics(QImage* image, std::function<void(const QRect&)> changed, Ref<Picture> keep)
-        : image_(image), changed_(std::move(changed)), picture_(std::move(keep)) {
+    ImageGraphics(QImage* image, std::function<void(const QRect&)> changed,
+                  std::function<void()> beforeWrite, Ref<Picture> keep)
+        : image_(image),
+          changed_(std::move(changed)),
+          beforeWrite_(std::move(beforeWrite)),
+          picture_(std::move(keep)) {
         if (picture_) {
             owned_ = PictureImage(*picture_);
             image_ = &owned_;
@@ -250,6 +254,7 @@ class ImageGraphics final : public DeviceGraphics {
     void DrawPicture(const Ref<Picture>& pic, int32_t x, int32_t y, int32_t w, int32_t h,
                      int32_t sx, int32_t sy, int32_t sw, int32_t sh) override {
         if (!pic) RaiseNilObject();
+        BeforeWrite();
         RasterTarget t = RasterOf(*image_);
         QRect done;
         if (t.bits) {
@@ -261,6 +266,7 @@ class ImageGraphics final : public DeviceGraphics {
     }
 
     void DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override {
+        BeforeWrite();
         RasterTarget t = RasterOf(*image_);
         if (t.bits) {
             Report(LineRaster(t, x1, y1, x2, y2, foreColor_));
@@ -276,12 +282,14 @@ class ImageGraphics final : public DeviceGraphics {
     void DrawString(const String& text, int32_t x, int32_t y, int32_t wrapWidth,
                     bool condense) override {
         if (text.IsEmpty()) return;
+        BeforeWrite();
         QPainter p(image_);
         Report(
             DrawText(p, ResolveFont(*this, image_), foreColor_, text, x, y, wrapWidth, condense));
     }
 
     void FillRect(int32_t x, int32_t y, int32_t w, int32_t h) override {
+        BeforeWrite();
         RasterTarget t = RasterOf(*image_);
         if (t.bits) {
             Report(FillRaster(t, x, y, w, h, foreColor_));
@@ -310,6 +318,10 @@ class ImageGraphics final : public DeviceGraphics {
         return QRect(x, y, w, h);
     }
 
+    void BeforeWrite() {
+        if (beforeWrite_) beforeWrite_();
+    }
+
     void Report(const QRect& r) {
         const QRect clipped = r.intersected(image_->rect());
         if (clipped.isEmpty()) return;
@@ -319,6 +331,7 @@ class ImageGraphics final : public DeviceGraphics {
 
     QImage* image_;
     std::function<void(const QRect&)> changed_;
+    std::function<void()> beforeWrite_;
     Ref<Picture> picture_;
     QImage owned_;
 };
@@ -576,14 +589,16 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t x, int32
     return QRect(cols.first, rows.first, int(n), int(rows.src.size()));
 }
 
-Ref<Graphics> MakeImageGraphics(QImage* target, std::function<void(const QRect&)> changed) {
+Ref<Graphics> MakeImageGraphics(QImage* target, std::function<void(const QRect&)> changed,
+                                std::function<void()> beforeWrite) {
     if (!target) return Ref<Graphics>();
-    return Ref<Graphics>(new ImageGraphics(target, std::move(changed), Ref<Picture>()));
+    return Ref<Graphics>(
+        new ImageGraphics(target, std::move(changed), std::move(beforeWrite), Ref<Picture>()));
 }
 
 Ref<Graphics> MakePictureGraphics(const Ref<Picture>& picture) {
     if (!picture) return Ref<Graphics>();
-    return Ref<Graphics>(new ImageGraphics(nullptr, nullptr, picture));
+    return Ref<Graphics>(new ImageGraphics(nullptr, nullptr, nullptr, picture));
 }
 
 QImage PictureImage(const Picture& picture) {

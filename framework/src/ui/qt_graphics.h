@@ -18,8 +18,10 @@ namespace fw::qt {
 // Graphics drawing onto a window's persistent canvas, a QImage of
 // Format_RGB32 or Format_ARGB32_Premultiplied that the caller keeps alive for
 // as long as the graphics. `changed` receives each drawn area, already
-// clipped to the canvas, so the window can repaint exactly that.
-Ref<Graphics> MakeImageGraphics(QImage* target, std::function<void(const QRect&)> changed);
+// clipped to the canvas, so the window can repaint exactly that; `beforeWrite`,
+// when given, runs before each drawing changes the canvas.
+Ref<Graphics> MakeImageGraphics(QImage* target, std::function<void(const QRect&)> changed,
+                                std::function<void()> beforeWrite = {});
 
 // Graphics drawing onto the picture's own pixels; keeps the picture alive.
 Ref<Graphics> MakePictureGraphics(const Ref<Picture>& picture);

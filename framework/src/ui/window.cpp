@@ -2,7 +2,9 @@
 #include "fw/ui/window.h"
 
 #include <QApplication>
+#include <QChildEvent>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
@@ -67,22 +69,97 @@ ContentWidget::ContentWidget(QWidget* parent, std::shared_ptr<Canvas> canvas)
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+namespace {
+
+QImage SurfaceImage(platform::Surface& surface) {
+    return QImage(surface.Bits(), surface.Width(), surface.Height(), qsizetype(surface.Stride()),
+                  QImage::Format_RGB32);
+}
+
+}  // namespace
+
 void ContentWidget::FitCanvas() {
     const qreal ratio = PixelRatio(this);
     const QSize want(std::max(1, int(width() * ratio + 0.5)),
                      std::max(1, int(height() * ratio + 0.5)));
     QImage& image = canvas_->image;
     if (image.size() == want) return;
-    QImage next(want, QImage::Format_RGB32);
+    std::unique_ptr<platform::Surface> surface;
+    if (canvas_->surface) {
+        surface = MakeSurface(want);
+        if (!surface) LeaveSurface();
+    }
+    QImage next = surface ? SurfaceImage(*surface) : QImage(want, QImage::Format_RGB32);
     next.fill(palette().color(backgroundRole()));
     if (!image.isNull()) {
         QPainter p(&next);
         p.drawImage(0, 0, image);
     }
     image = std::move(next);
+    if (surface) canvas_->surface = std::move(surface);
+}
+
+std::unique_ptr<platform::Surface> ContentWidget::MakeSurface(const QSize& size) {
+    return platform::CurrentSurfaces().Create(uint64_t(winId()), size.width(), size.height());
+}
+
+void ContentWidget::PreferSurface() {
+    if (canvas_->surface || surfaceRefused_) return;
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
+        surfaceRefused_ = true;
+        return;
+    }
+    if (findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) return;
+    FitCanvas();
+    setAttribute(Qt::WA_NativeWindow);
+    std::unique_ptr<platform::Surface> surface = MakeSurface(canvas_->image.size());
+    if (!surface) {
+        surfaceRefused_ = true;
+        return;
+    }
+    QImage next = SurfaceImage(*surface);
+    {
+        QPainter p(&next);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.drawImage(0, 0, canvas_->image);
+    }
+    canvas_->image = std::move(next);
+    canvas_->surface = std::move(surface);
+    // The toolkit leaves the painting of this window to us from now on: the
+    // paint event only has the server show the canvas.
+    setAttribute(Qt::WA_PaintOnScreen);
+    setAttribute(Qt::WA_NoSystemBackground);
+    update();
+}
+
+void ContentWidget::LeaveSurface() {
+    if (!canvas_->surface) return;
+    canvas_->image = canvas_->image.copy();
+    canvas_->surface.reset();
+    setAttribute(Qt::WA_PaintOnScreen, false);
+    setAttribute(Qt::WA_NoSystemBackground, false);
+    surfaceRefused_ = true;
+    update();
+}
+
+void ContentWidget::childEvent(QChildEvent* event) {
+    if (event->added() && event->child()->isWidgetType()) LeaveSurface();
+    QWidget::childEvent(event);
+}
+
+QPaintEngine* ContentWidget::paintEngine() const {
+    return canvas_->surface ? nullptr : QWidget::paintEngine();
 }
 
 void ContentWidget::paintEvent(QPaintEvent* event) {
+    if (canvas_->surface) {
+        const qreal ratio = PixelRatio(this);
+        const QRect r = event->rect();
+        const QRect px = QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio)
+                             .toAlignedRect();
+        canvas_->surface->Show({px.x(), px.y(), px.width(), px.height()});
+        return;
+    }
     QPainter p(this);
     const QImage& image = canvas_->image;
     if (image.isNull()) {
@@ -630,6 +707,7 @@ void Window::SetBackdrop(Ref<Picture> picture) {
     if (!backdrop_ || !peer_) return;
     auto canvas = peer_->CanvasStore();
     QImage source = qt::PictureImage(*backdrop_);
+    canvas->BeginWrite();
     {
         QPainter p(&canvas->image);
         p.drawImage(0, 0, source);
@@ -642,13 +720,18 @@ Ref<fw::Graphics> Window::Graphics() {
     if (!peer_) throw NilObjectException("The window is closed");
     auto canvas = peer_->CanvasStore();
     if (canvas->image.isNull()) peer_->Content()->FitCanvas();
+    peer_->Content()->PreferSurface();
     QPointer<QWidget> content = peer_->Content();
-    return qt::MakeImageGraphics(&canvas->image, [canvas, content](const QRect& r) {
-        if (!content) return;
-        const qreal ratio = content->devicePixelRatioF() > 0 ? content->devicePixelRatioF() : 1;
-        content->update(QRectF(r.x() / ratio, r.y() / ratio, r.width() / ratio, r.height() / ratio)
-                            .toAlignedRect());
-    });
+    return qt::MakeImageGraphics(
+        &canvas->image,
+        [canvas, content](const QRect& r) {
+            if (!content) return;
+            const qreal ratio = content->devicePixelRatioF() > 0 ? content->devicePixelRatioF() : 1;
+            content->update(
+                QRectF(r.x() / ratio, r.y() / ratio, r.width() / ratio, r.height() / ratio)
+                    .toAlignedRect());
+        },
+        [canvas]() { canvas->BeginWrite(); });
 }
 
 // ---------------------------------------------------------------- controls
