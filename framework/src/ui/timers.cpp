@@ -16,8 +16,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
-#include <map>
 #include <memory>
+#include <vector>
 
 #include "fw/ui/application.h"
 #include "fw/ui/controls.h"
@@ -27,20 +27,24 @@ namespace fw::detail {
 namespace {
 
 struct Entry {
+    int64_t id = 0;  // also the order of starting
     Timer* timer = nullptr;
     int32_t period = 0;
     bool repeat = false;
     bool wallClock = false;  // false: the test clock drives it
     int64_t due = 0;         // milliseconds on its clock
-    uint64_t order = 0;
 };
 
-std::map<int64_t, Entry>& Entries() {
-    static std::map<int64_t, Entry> entries;
+// In the order started; a program has a handful.
+std::vector<Entry>& Entries() {
+    static std::vector<Entry> entries;
     return entries;
 }
+std::vector<Entry>::iterator Find(int64_t id) {
+    return std::find_if(Entries().begin(), Entries().end(),
+                        [id](const Entry& e) { return e.id == id; });
+}
 int64_t g_nextId = 1;
-uint64_t g_nextOrder = 1;
 int64_t g_now = 0;  // test clock
 
 int64_t WallNow() {
@@ -63,7 +67,7 @@ int64_t FirstDue(int64_t now, int32_t period, bool wallClock) {
     const int64_t plain = now + period;
     int64_t best = plain;
     int64_t bestBeat = 0;
-    for (const auto& [id, e] : Entries()) {
+    for (const Entry& e : Entries()) {
         if (!e.repeat || e.wallClock != wallClock) continue;
         if (period % e.period != 0 && e.period % period != 0) continue;
         const int64_t beat = std::min(period, e.period);
@@ -79,23 +83,18 @@ int64_t FirstDue(int64_t now, int32_t period, bool wallClock) {
 // The entry to fire next among those of one clock due by `limit`: the earliest,
 // and of those due together the first started. 0 when none.
 int64_t NextDue(int64_t limit, bool wallClock) {
-    int64_t best = 0;
-    const Entry* bestEntry = nullptr;
-    for (const auto& [id, e] : Entries()) {
+    const Entry* best = nullptr;
+    for (const Entry& e : Entries()) {
         if (e.wallClock != wallClock || e.due > limit) continue;
-        if (!bestEntry || e.due < bestEntry->due ||
-            (e.due == bestEntry->due && e.order < bestEntry->order)) {
-            best = id;
-            bestEntry = &e;
-        }
+        if (!best || e.due < best->due) best = &e;  // ties keep the first started
     }
-    return best;
+    return best ? best->id : 0;
 }
 
 void FireEntry(int64_t id, int64_t now) {
-    auto it = Entries().find(id);
+    auto it = Find(id);
     if (it == Entries().end()) return;
-    Entry& e = it->second;
+    Entry& e = *it;
     // Holding a reference keeps the timer alive if its tick closes the window.
     Ref<Timer> keep(e.timer);
     if (e.repeat) {
@@ -115,23 +114,35 @@ void FireBatch(int64_t now, bool wallClock) {
 }
 
 // The wall clock's timers share one Qt timer, set for the earliest due time.
+// It repeats at the wait it was last set to, which in a steady beat is the next
+// wait again, so most wake-ups leave it as it is.
 QPointer<QTimer> g_wake;
 bool g_firing = false;
+int64_t g_wakeDue = 0;  // the due time that the Qt timer's next timeout stands for
 
 void ArmWake() {
     if (!g_wake || g_firing) return;
     const Entry* next = nullptr;
-    for (const auto& [id, e] : Entries()) {
+    for (const Entry& e : Entries()) {
         if (e.wallClock && (!next || e.due < next->due)) next = &e;
     }
     if (!next) {
         g_wake->stop();
         return;
     }
+    if (g_wake->isActive() && g_wakeDue == next->due) return;
+    g_wakeDue = next->due;
     g_wake->start(int(std::clamp<int64_t>(next->due - WallNow(), 0, INT32_MAX)));
 }
 
 void Wake() {
+    // Qt times a late timeout's successor from when it noticed it, off the
+    // beat: a wake-up more than a millisecond late sets the timer afresh.
+    if (WallNow() - g_wakeDue > 1 || g_wake->interval() == 0) {
+        g_wake->stop();
+    } else {
+        g_wakeDue += g_wake->interval();
+    }
     g_firing = true;
     struct Rearm {
         ~Rearm() {
@@ -145,33 +156,31 @@ void Wake() {
 }  // namespace
 
 int64_t StartTimer(Timer* timer, int32_t periodMs, bool repeat) {
-    const int64_t id = g_nextId++;
     Entry e;
+    e.id = g_nextId++;
     e.timer = timer;
     e.period = std::max<int32_t>(periodMs, 1);
     e.repeat = repeat;
     e.wallClock = !TestMode();
     const int64_t now = e.wallClock ? WallNow() : g_now;
     e.due = repeat ? FirstDue(now, e.period, e.wallClock) : now + e.period;
-    e.order = g_nextOrder++;
-    Entries().emplace(id, e);
+    Entries().push_back(e);
     if (e.wallClock) {
         EnsureToolkit();
         if (!g_wake) {
             g_wake = new QTimer(QCoreApplication::instance());
-            g_wake->setSingleShot(true);
             g_wake->setTimerType(Qt::PreciseTimer);
             QObject::connect(g_wake, &QTimer::timeout, &Wake);
         }
         ArmWake();
     }
-    return id;
+    return e.id;
 }
 
 void StopTimer(int64_t id) {
-    auto it = Entries().find(id);
+    auto it = Find(id);
     if (it == Entries().end()) return;
-    const bool wallClock = it->second.wallClock;
+    const bool wallClock = it->wallClock;
     Entries().erase(it);
     if (wallClock) ArmWake();
 }
@@ -183,7 +192,7 @@ int64_t TestClockNow() {
 void AdvanceTestClock(int64_t ms, const std::function<void()>& afterEachTick) {
     const int64_t target = g_now + std::max<int64_t>(ms, 0);
     while (int64_t id = NextDue(target, false)) {
-        g_now = Entries().at(id).due;
+        g_now = Find(id)->due;
         FireBatch(g_now, false);
         if (afterEachTick) afterEachTick();
     }
