@@ -232,16 +232,18 @@ void Control::AddEventHandler(const String& event, EventHandler handler) {
         throw RuntimeException("Unknown event " + event.Bytes() + " of " +
                                (info ? info->Name() : std::string("control")));
     }
-    handlers_[event.Bytes()].push_back(std::move(handler));
+    handlers_[event.Bytes()].push_back(std::make_shared<const EventHandler>(std::move(handler)));
 }
 
 void Control::RaiseEvent(const String& event) {
     auto it = handlers_.find(event.Bytes());
     if (it == handlers_.end()) return;
-    const auto handlers = it->second;
+    // The handlers there were when the event came, even if one adds more.
+    const std::vector<std::shared_ptr<const EventHandler>>& handlers = it->second;
     Ref<Object> self(this);
-    for (const auto& h : handlers) {
-        RuntimeDispatch([&]() { h(self); });
+    for (size_t i = 0, n = handlers.size(); i < n; ++i) {
+        const std::shared_ptr<const EventHandler> h = handlers[i];
+        RuntimeDispatch([&]() { (*h)(self); });
     }
 }
 

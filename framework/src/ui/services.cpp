@@ -121,7 +121,10 @@ bool Keyboard::AsyncCommandKey() const {
 }
 
 Ref<Keyboard> getKeyboardObject() {
-    return New<Keyboard>();
+    // It holds no state of its own: every read asks for the keys of now, so
+    // the one object serves every fetch.
+    static const Ref<Keyboard> keyboard = New<Keyboard>();
+    return keyboard;
 }
 
 }  // namespace fw

@@ -120,7 +120,9 @@ class Control : public Object, public PropertyTarget {
     bool bold_ = false, italic_ = false, underline_ = false;
     bool opened_ = false;
     std::map<std::string, PropertyValue> stored_;
-    std::map<std::string, std::vector<EventHandler>> handlers_;
+    // Shared, so that raising an event holds each handler it runs without
+    // copying the list, which a handler may add to.
+    std::map<std::string, std::vector<std::shared_ptr<const EventHandler>>> handlers_;
 };
 
 // An owner-drawn control for controls that the framework does not provide
