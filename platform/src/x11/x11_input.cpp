@@ -57,9 +57,10 @@ struct X11Input::Impl {
 
     // Takes every event that has arrived, without waiting: the keyboard's
     // reports, and the layout changes, which are all the others. Most looks
-    // find nothing, which one poll says more cheaply than Xlib's reading.
-    void TakeEvents() {
-        if (!conn->EventsWaiting()) return;
+    // find nothing, which one poll says more cheaply than Xlib's reading;
+    // right after a reply, Xlib's own queue holds all there is.
+    void TakeEvents(bool afterReply = false) {
+        if (afterReply ? XQLength(conn->display()) == 0 : !conn->EventsWaiting()) return;
         Display* d = conn->display();
         while (!conn->lost() && XEventsQueued(d, QueuedAfterReading) > 0) {
             XEvent event;
@@ -73,8 +74,9 @@ struct X11Input::Impl {
         }
     }
 
+    // Called after a pointer query.
     void MainOrigin(int64_t* x, int64_t* y) {
-        TakeEvents();
+        TakeEvents(true);
         if (!originKnown || !watching) {
             std::vector<Monitor> monitors = QueryMonitors(conn->display(), conn->root());
             originX = monitors.empty() ? 0 : monitors.front().x;
