@@ -101,7 +101,7 @@ PluginPicture CoreGraphicsRect(int32_t left, int32_t top, int32_t width, int32_t
                 const uint32_t black = PackPixel<decltype(l)::value>(0, 0, 0);
                 for (int32_t row = 0; row < h; ++row) {
                     writer.MoveTo(0, row);
-                    writer.WriteRow(w, [black](int32_t) { return black; });
+                    writer.WriteRow(w, [&](int32_t) { return black; });
                 }
             });
         });
