@@ -2,6 +2,8 @@
 
 #include <X11/extensions/Xrandr.h>
 #include <poll.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <algorithm>
 #include <mutex>
@@ -132,6 +134,9 @@ bool Connection::WatchLayoutChanges() {
 }
 
 bool Connection::TakeLayoutEvents() {
+    // Asked at every capture: a look at the queue and the socket, which costs
+    // less than having Xlib try to read when nothing came.
+    if (!EventsWaiting()) return false;
     bool any = false;
     while (!lost() && XEventsQueued(display_, QueuedAfterReading) > 0) {
         XEvent event;
@@ -139,6 +144,32 @@ bool Connection::TakeLayoutEvents() {
         any = true;
     }
     return any;
+}
+
+bool Connection::AttachSegment(size_t bytes, bool serverReadsOnly, XShmSegmentInfo* info) {
+    *info = XShmSegmentInfo{};
+    const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (id < 0) return false;
+    void* addr = shmat(id, nullptr, 0);
+    if (addr == reinterpret_cast<void*>(-1)) {
+        shmctl(id, IPC_RMID, nullptr);
+        return false;
+    }
+    info->shmid = id;
+    info->shmaddr = static_cast<char*>(addr);
+    info->readOnly = serverReadsOnly ? True : False;
+    bool attached = false;
+    {
+        ErrorScope scope;
+        TakeError();
+        attached = XShmAttach(display_, info) && SyncAndTakeError() == 0;
+    }
+    shmctl(id, IPC_RMID, nullptr);
+    if (!attached) {
+        shmdt(addr);
+        *info = XShmSegmentInfo{};
+    }
+    return attached;
 }
 
 bool Connection::EventsWaiting() const {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XShm.h>
 
 #include <atomic>
 #include <memory>
@@ -43,6 +44,13 @@ class Connection {
     // some, or the socket has bytes (or its end) to read. After any reply Xlib
     // has taken in every event that came before it, so nothing hides between.
     bool EventsWaiting() const;
+
+    // A new shared memory segment of `bytes` that the server has attached, to
+    // write into (reads) or only to read (`serverReadsOnly`). It is marked for
+    // removal at once, so it goes with the last detach even if this process
+    // dies. False, with nothing left behind, when the memory cannot be had or
+    // the server refuses it.
+    bool AttachSegment(size_t bytes, bool serverReadsOnly, XShmSegmentInfo* info);
 
     // Keeps this library's error handler in force while it lives.
     class ErrorScope {

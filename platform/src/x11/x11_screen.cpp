@@ -2,7 +2,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xrandr.h>
-#include <sys/ipc.h>
 #include <sys/shm.h>
 
 #include <algorithm>
@@ -111,22 +110,8 @@ struct X11Screen::Impl {
     }
 
     std::shared_ptr<Segment> NewSegment(size_t bytes) {
-        int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-        if (id < 0) return nullptr;
-        void* addr = shmat(id, nullptr, 0);
-        if (addr == reinterpret_cast<void*>(-1)) {
-            shmctl(id, IPC_RMID, nullptr);
-            return nullptr;
-        }
         auto s = std::make_shared<Segment>();
-        s->info.shmid = id;
-        s->info.shmaddr = static_cast<char*>(addr);
-        s->info.readOnly = False;
-        conn->TakeError();
-        s->attached = XShmAttach(conn->display(), &s->info) && conn->SyncAndTakeError() == 0;
-        // Marked for removal at once, so the segment goes with the last detach
-        // even if this process dies without cleaning up.
-        shmctl(id, IPC_RMID, nullptr);
+        s->attached = conn->AttachSegment(bytes, false, &s->info);
         if (!s->attached) {
             // A server that cannot attach our memory (another machine, say)
             // never will: plain requests from now on.

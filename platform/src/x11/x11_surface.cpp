@@ -6,7 +6,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
-#include <sys/ipc.h>
 #include <sys/shm.h>
 
 #include <algorithm>
@@ -82,20 +81,10 @@ class X11Surface final : public Surface {
         image_ = XShmCreateImage(d, attrs.visual, unsigned(attrs.depth), ZPixmap, nullptr, &info_,
                                  unsigned(width), unsigned(height));
         if (!image_ || image_->bits_per_pixel != 32 || image_->byte_order != LSBFirst) return false;
-        const size_t bytes = size_t(image_->bytes_per_line) * size_t(height);
-        const int id = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-        if (id < 0) return false;
-        void* addr = shmat(id, nullptr, 0);
-        // Marked for removal at once: the segment goes with the last detach,
-        // even if this process dies without cleaning up.
-        shmctl(id, IPC_RMID, nullptr);
-        if (addr == reinterpret_cast<void*>(-1)) return false;
-        info_.shmid = id;
-        info_.shmaddr = image_->data = static_cast<char*>(addr);
-        info_.readOnly = True;
-        conn->TakeError();
-        attached_ = XShmAttach(d, &info_) && conn->SyncAndTakeError() == 0;
+        attached_ =
+            conn->AttachSegment(size_t(image_->bytes_per_line) * size_t(height), true, &info_);
         if (!attached_) return false;
+        image_->data = info_.shmaddr;
         XGCValues values{};
         values.graphics_exposures = False;
         gc_ = XCreateGC(d, window_, GCGraphicsExposures, &values);
