@@ -652,7 +652,8 @@ void Window::SetFrame(int32_t v) {
     frame_ = v;
     if (peer_) {
         peer_->ApplyFlags();
-        peer_->RefreshMenu();
+        // The constructor builds the menu bar once its layout is complete.
+        if (constructed_) peer_->RefreshMenu();
     }
 }
 void Window::SetCloseButton(bool v) {
