@@ -40,5 +40,26 @@ TEST(ConsoleHost, AlphaImageMaskIsCopiedThroughRowBuffers) {
     EXPECT_EQ(host.LivePictures(), 0);
 }
 
+// Row buffers have no bitmap context to draw into: an opaque image reaches
+// them through a bitmap of its own.
+TEST(ConsoleHost, OpaqueImageIsWrittenRowByRow) {
+    RecordingHost host;
+    host.kind = HostKind::Console;
+    host.LoadLinked(&REALPluginMain);
+    const std::vector<uint8_t> xrgb = {0, 10, 20, 30, 9, 200, 100, 50};
+    cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
+    cg::CGImageRef image = cg::CGImageCreate(2, 1, 8, 32, 8, space, 6, xrgb.data());
+    cg::CGColorSpaceRelease(space);
+    ASSERT_NE(image, nullptr);
+    PluginPicture p = zuvshot::GetCGImagePicture(image);
+    cg::CGImageRelease(image);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(host.RawBytes(p, 0, 0), (std::vector<uint8_t>{30, 20, 10, 0}));
+    EXPECT_EQ(host.RawBytes(p, 1, 0), (std::vector<uint8_t>{50, 100, 200, 0}));
+    EXPECT_EQ(host.Refs(p), 1);
+    host.Unlock(p);
+    EXPECT_EQ(host.LivePictures(), 0);
+}
+
 }  // namespace
 }  // namespace rechost

@@ -152,6 +152,34 @@ TEST_F(ConversionTest, AlphaPictureGetsItsMaskFromAPictureInstance) {
     host.Unlock(p);
 }
 
+// An opaque image lands in every layout the host's bitmap contexts can have
+// exactly as written pixel by pixel: opaque, in the picture's byte order.
+class OpaqueLayoutTest : public ConversionTest, public ::testing::WithParamInterface<uint32_t> {
+  protected:
+    void SetUp() override {
+        host.alphaInfo = GetParam();
+        ConversionTest::SetUp();
+    }
+};
+
+TEST_P(OpaqueLayoutTest, OpaqueImageKeepsItsColoursInThePicturesByteOrder) {
+    cg::CGImageRef image = Image32(6, {0, 10, 20, 30, 9, 200, 100, 50});
+    PluginPicture p = zuvshot::GetCGImagePicture(image);
+    cg::CGImageRelease(image);
+    ASSERT_NE(p, nullptr);
+    const bool alphaFirst = GetParam() % 2 == 0;
+    auto bytes = [&](uint8_t r, uint8_t g, uint8_t b) {
+        return alphaFirst ? std::vector<uint8_t>{255, r, g, b} : std::vector<uint8_t>{r, g, b, 255};
+    };
+    EXPECT_EQ(host.RawBytes(p, 0, 0), bytes(10, 20, 30));
+    EXPECT_EQ(host.RawBytes(p, 1, 0), bytes(200, 100, 50));
+    EXPECT_EQ(host.Refs(p), 1);
+    EXPECT_EQ(host.Locks(p), 0);
+    host.Unlock(p);
+}
+
+INSTANTIATE_TEST_SUITE_P(AlphaInfos, OpaqueLayoutTest, ::testing::Values(1u, 2u, 3u, 4u, 5u, 6u));
+
 TEST_F(ConversionTest, GrayImageGoesThroughGenericRgb) {
     cg::CGColorSpaceRef gray = cg::CGColorSpaceCreateDeviceGray();
     const uint8_t v[2] = {200, 7};
