@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# CPU cost of the running program against its anchors, measured in one run on a
-# private Xvfb with openbox. Each figure is printed beside its anchor.
+# CPU cost of the running program against its anchors, measured on a private
+# Xvfb with openbox. Each round measures every anchor right beside the figure
+# it anchors, so that a machine whose speed drifts moves both alike; the
+# verdicts compare the medians of the rounds.
 #
 #   idle:   four windows in Normal mode, mouse at rest, 30 s, against xzoom
 #           refreshing one 300 x 300 window every 100 ms for the same 30 s
@@ -9,11 +11,12 @@
 #   start:  process start to the panel and four windows shown, against a bare
 #           Qt program that shows one window
 #
-# Usage: scripts/bench-app.sh [build-dir] [seconds]
+# Usage: scripts/bench-app.sh [build-dir] [seconds] [rounds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD=${1:-build}
 SECS=${2:-30}
+ROUNDS=${3:-3}
 PROGRAM=$BUILD/bin/ostrel4
 [ -x "$PROGRAM" ] || { echo "bench-app: $PROGRAM is not built" >&2; exit 1; }
 for tool in Xvfb openbox xdotool xzoom pkg-config; do
@@ -85,33 +88,7 @@ settings() {  # size of the four windows
 EOT
 }
 
-# --- anchor: xzoom, one 300 x 300 window; its "d" key steps the delay to 100 ms
-xdotool mousemove 640 400
-xzoom -mag 2 -geometry 300x300+900+400 >/dev/null 2>&1 & XZ=$!; PIDS="$PIDS $XZ"
-sleep 2
-xdotool search --sync --name xzoom key --clearmodifiers d >/dev/null 2>&1 || true
-sleep 1
-XZOOM=$(cpu_over $XZ "$SECS")
-kill $XZ; wait $XZ 2>/dev/null || true
-
-# --- idle: four windows, Normal mode, mouse at rest
-settings 300
-start=$(now_ms)
-XDG_CONFIG_HOME=$WORK/cfg "$PROGRAM" >/dev/null 2>&1 & APP=$!; PIDS="$PIDS $APP"
-# Window "f" is the last one the panel shows; the others are up by then.
-wait_windows f
-START_MS=$(( $(now_ms) - start ))
-wait_windows "  Ostrel 4" a c d
-sleep 2
-IDLE=$(cpu_over $APP "$SECS")
-
-# --- fixed: the four windows fixed on points
-for k in a c d f; do xdotool key super+alt+$k; done
-sleep 1
-FIXED=$(cpu_over $APP "$SECS")
-kill -TERM $APP; wait $APP 2>/dev/null || true
-
-# --- anchor: a bare Qt program that shows one window
+# --- anchor for the start: a bare Qt program that shows one window
 cat > "$WORK/bare.cpp" <<'EOT'
 #include <QApplication>
 #include <QWidget>
@@ -125,15 +102,67 @@ int main(int argc, char** argv) {
 }
 EOT
 c++ -std=c++17 -fPIC -O2 "$WORK/bare.cpp" -o "$WORK/bare" $(pkg-config --cflags --libs Qt6Widgets)
-start=$(now_ms)
-"$WORK/bare" >/dev/null 2>&1 & BARE=$!; PIDS="$PIDS $BARE"
-wait_windows bare
-BARE_MS=$(( $(now_ms) - start ))
-kill $BARE; wait $BARE 2>/dev/null || true
 
+# --- anchor: xzoom, one 300 x 300 window; its "d" key steps the delay to 100 ms
+xzoom_cpu() {
+  xdotool mousemove 640 400
+  xzoom -mag 2 -geometry 300x300+900+400 >/dev/null 2>&1 & XZ=$!; PIDS="$PIDS $XZ"
+  sleep 2
+  xdotool search --sync --name xzoom key --clearmodifiers d >/dev/null 2>&1 || true
+  sleep 1
+  cpu_over $XZ "$SECS"
+  kill $XZ; wait $XZ 2>/dev/null || true
+}
+
+bare_start_ms() {
+  local start; start=$(now_ms)
+  "$WORK/bare" >/dev/null 2>&1 & BARE=$!; PIDS="$PIDS $BARE"
+  wait_windows bare
+  echo $(( $(now_ms) - start ))
+  kill $BARE; wait $BARE 2>/dev/null || true
+}
+
+# The program: its start, then idle (four windows, Normal mode, mouse at
+# rest), then fixed (the four windows fixed on points). Sets START_MS, IDLE
+# and FIXED.
+program_round() {
+  settings 300
+  xdotool mousemove 640 400
+  local start; start=$(now_ms)
+  XDG_CONFIG_HOME=$WORK/cfg "$PROGRAM" >/dev/null 2>&1 & APP=$!; PIDS="$PIDS $APP"
+  # Window "f" is the last one the panel shows; the others are up by then.
+  wait_windows f
+  START_MS=$(( $(now_ms) - start ))
+  wait_windows "  Ostrel 4" a c d
+  sleep 2
+  IDLE=$(cpu_over $APP "$SECS")
+  for k in a c d f; do xdotool key super+alt+$k; done
+  sleep 1
+  FIXED=$(cpu_over $APP "$SECS")
+  kill -TERM $APP; wait $APP 2>/dev/null || true
+}
+
+median() { printf "%s\n" "$@" | sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 verdict() { awk -v v="$1" -v l="$2" 'BEGIN{print (v <= l) ? "ok" : "OVER"}'; }
+
+XZOOMS=() IDLES=() FIXEDS=() STARTS=() BARES=()
+for round in $(seq "$ROUNDS"); do
+  XZOOMS+=("$(xzoom_cpu)")
+  BARES+=("$(bare_start_ms)")
+  program_round
+  STARTS+=("$START_MS") IDLES+=("$IDLE") FIXEDS+=("$FIXED")
+  printf "round %s: idle %s s, fixed %s s, xzoom %s s; start %s ms, bare Qt %s ms\n" \
+    "$round" "$IDLE" "$FIXED" "${XZOOMS[-1]}" "$START_MS" "${BARES[-1]}"
+done
+
+XZOOM=$(median "${XZOOMS[@]}")
+IDLE=$(median "${IDLES[@]}")
+FIXED=$(median "${FIXEDS[@]}")
+START_MS=$(median "${STARTS[@]}")
+BARE_MS=$(median "${BARES[@]}")
 FOUR_XZOOM=$(awk -v x="$XZOOM" 'BEGIN{printf "%.3f", 4 * x}')
 THREE_BARE=$((3 * BARE_MS))
+echo "medians of $ROUNDS rounds:"
 printf "idle  (4 windows, %ss): %8s s CPU   anchor xzoom 1 window: %8s s   %s\n" \
   "$SECS" "$IDLE" "$XZOOM" "$(verdict "$IDLE" "$XZOOM")"
 printf "fixed (4 windows, %ss): %8s s CPU   anchor 4 x xzoom:      %8s s   %s\n" \
