@@ -13,18 +13,23 @@ namespace {
 
 namespace cg = platform::cg;
 
+// The picture of a 2 x 1 image of 32-bit pixels in an RGB space.
+PluginPicture PictureOf(uint32_t alphaInfo, const std::vector<uint8_t>& bytes) {
+    cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
+    cg::CGImageRef image = cg::CGImageCreate(2, 1, 8, 32, 8, space, alphaInfo, bytes.data());
+    cg::CGColorSpaceRelease(space);
+    if (image == nullptr) return nullptr;
+    PluginPicture p = zuvshot::GetCGImagePicture(image);
+    cg::CGImageRelease(image);
+    return p;
+}
+
 TEST(ConsoleHost, AlphaImageMaskIsCopiedThroughRowBuffers) {
     RecordingHost host;
     host.kind = HostKind::Console;
     host.graphicsDrawPicture = false;
     host.LoadLinked(&REALPluginMain);
-    const std::vector<uint8_t> rgba = {64, 0, 0, 128, 10, 20, 30, 255};
-    cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
-    cg::CGImageRef image = cg::CGImageCreate(2, 1, 8, 32, 8, space, 1, rgba.data());
-    cg::CGColorSpaceRelease(space);
-    ASSERT_NE(image, nullptr);
-    PluginPicture p = zuvshot::GetCGImagePicture(image);
-    cg::CGImageRelease(image);
+    PluginPicture p = PictureOf(1, {64, 0, 0, 128, 10, 20, 30, 255});
     ASSERT_NE(p, nullptr);
     // Row-buffer pixels are B, G, R, 0 whatever the alpha.
     EXPECT_EQ(host.RawBytes(p, 0, 0), (std::vector<uint8_t>{0, 0, 127, 0}));
@@ -46,13 +51,7 @@ TEST(ConsoleHost, OpaqueImageIsWrittenRowByRow) {
     RecordingHost host;
     host.kind = HostKind::Console;
     host.LoadLinked(&REALPluginMain);
-    const std::vector<uint8_t> xrgb = {0, 10, 20, 30, 9, 200, 100, 50};
-    cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
-    cg::CGImageRef image = cg::CGImageCreate(2, 1, 8, 32, 8, space, 6, xrgb.data());
-    cg::CGColorSpaceRelease(space);
-    ASSERT_NE(image, nullptr);
-    PluginPicture p = zuvshot::GetCGImagePicture(image);
-    cg::CGImageRelease(image);
+    PluginPicture p = PictureOf(6, {0, 10, 20, 30, 9, 200, 100, 50});
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(host.RawBytes(p, 0, 0), (std::vector<uint8_t>{30, 20, 10, 0}));
     EXPECT_EQ(host.RawBytes(p, 1, 0), (std::vector<uint8_t>{50, 100, 200, 0}));
