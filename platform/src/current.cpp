@@ -1,5 +1,6 @@
-// The process-wide screen, input, hot keys and surfaces. Each starts as an
-// empty virtual or simulated object, so callers never see a null reference.
+// The process-wide screen, input, hot keys and surfaces. The screen starts as
+// the desktop's, opened at its first use; the others start as simulated or
+// empty objects. Callers never see a null reference.
 #include <memory>
 
 #include "platform/hotkeys.h"
@@ -7,12 +8,13 @@
 #include "platform/screen.h"
 #include "platform/surface.h"
 #include "platform/virtual.h"
+#include "platform/x11.h"
 
 namespace platform {
 namespace {
 
 std::unique_ptr<Screen>& ScreenSlot() {
-    static std::unique_ptr<Screen> slot = std::make_unique<VirtualScreen>();
+    static std::unique_ptr<Screen> slot = std::make_unique<x11::DesktopScreen>();
     return slot;
 }
 std::unique_ptr<Input>& InputSlot() {
@@ -39,7 +41,7 @@ Screen& CurrentScreen() {
     return *ScreenSlot();
 }
 void SetCurrentScreen(std::unique_ptr<Screen> screen) {
-    ScreenSlot() = screen ? std::move(screen) : std::make_unique<VirtualScreen>();
+    ScreenSlot() = screen ? std::move(screen) : std::make_unique<x11::DesktopScreen>();
 }
 
 Input& CurrentInput() {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 
@@ -167,7 +168,9 @@ TEST(VirtualScreen, UnknownDisplayAndFailingReadsGiveNothing) {
     EXPECT_FALSE(s.SetPixel(id + 1, 0, 0, 1));
 }
 
-TEST(CurrentScreen, StartsEmptyAndFallsBackToEmptyWhenCleared) {
+TEST(CurrentScreen, WithoutAnyDisplayStartsEmptyAndFallsBackToEmptyWhenCleared) {
+    // No desktop to fall back on.
+    unsetenv("DISPLAY");
     EXPECT_TRUE(CurrentScreen().Displays().empty());
     auto s = std::make_unique<VirtualScreen>();
     uint32_t id = s->AddDisplay({0, 0, 10, 10});

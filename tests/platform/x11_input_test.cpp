@@ -1,6 +1,7 @@
 // The X11 input against a private Xvfb, driven by xdotool as another client.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "../support/eventually.h"
@@ -114,6 +115,7 @@ TEST_F(X11InputTest, UseX11MakesTheX11BackEndsCurrent) {
     EXPECT_GE(CurrentHotKeys().FileDescriptor(), 0);
     ASSERT_EQ(server_->Run("xdotool mousemove 33 44"), 0);
     EXPECT_TRUE(Eventually([] { return CurrentInput().MousePosition().x == 33; }));
+    unsetenv("DISPLAY");  // so that the screen has no desktop to fall back on
     SetCurrentScreen(nullptr);
     SetCurrentInput(nullptr);
     SetCurrentHotKeys(nullptr);

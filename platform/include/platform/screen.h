@@ -62,8 +62,10 @@ class Screen {
     virtual bool Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered = nullptr) = 0;
 };
 
-// The process-wide screen. Until a back-end is chosen it is an empty virtual
-// screen with no display.
+// The process-wide screen. A screen set here wins; until one is set, or after
+// null is set, it is the desktop the process runs on (x11::DesktopScreen): the
+// X display named by DISPLAY, opened at the first call that needs it, and no
+// display at all where there is none. Set it before other threads capture.
 Screen& CurrentScreen();
 void SetCurrentScreen(std::unique_ptr<Screen> screen);
 

@@ -6,8 +6,11 @@
 // away, reads fail and the hot keys stop, but the process lives on.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/hotkeys.h"
@@ -97,6 +100,48 @@ class X11HotKeys : public HotKeys {
   private:
     explicit X11HotKeys(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
+};
+
+// The screen of a process that chose none: the desktop it runs on, which is
+// the X display named by DISPLAY. Nothing is opened before the first call that
+// asks for the displays or their pixels, so loading a library that captures
+// costs no connection, and a process that never captures makes none. While the
+// display cannot be opened (DISPLAY unset, no server there) the screen has no
+// display, and the open is tried again only after a pause that doubles with
+// every failure, since reaching a remote server that is gone can take a network
+// timeout each time. Only the screen is opened: input and hot keys stay with
+// whoever chose them.
+//
+// A lock keeps two threads from using the connection at once, but the pixels
+// of a read that its reader may not keep are overwritten by the next read,
+// from whichever thread; captures are meant to come from one thread at a time.
+class DesktopScreen : public Screen {
+  public:
+    using Opener = std::function<std::unique_ptr<Screen>()>;
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+    static constexpr std::chrono::milliseconds kFirstRetry{1000};
+    static constexpr std::chrono::milliseconds kLongestRetry{64000};
+
+    // The X display named by DISPLAY, on the steady clock.
+    DesktopScreen();
+    // Another way to open and tell the time, for tests.
+    DesktopScreen(Opener open, Clock now);
+    ~DesktopScreen() override;
+
+    std::vector<DisplayInfo> Displays() override;
+    bool Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered = nullptr) override;
+
+  private:
+    Screen* Opened();  // with mutex_ held; null while there is no display
+
+    Opener open_;
+    Clock now_;
+    std::mutex mutex_;
+    std::unique_ptr<Screen> screen_;
+    bool tried_ = false;
+    std::chrono::steady_clock::time_point nextTry_{};
+    std::chrono::milliseconds pause_ = kFirstRetry;
 };
 
 // Surfaces in memory shared with the server (MIT-SHM), shown with XShmPutImage

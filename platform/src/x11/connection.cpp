@@ -53,9 +53,12 @@ void OnExit(Display*, void* data) {
 
 void InstallHandlersOnce() {
     static std::once_flag once;
+    // Inside an ErrorScope ours are already in front, and what they hand on
+    // to is known: never chain them to themselves.
     std::call_once(once, [] {
-        previousError = XSetErrorHandler(OnError);
-        previousIOError = XSetIOErrorHandler(OnIOError);
+        if (XErrorHandler was = XSetErrorHandler(OnError); was != OnError) previousError = was;
+        if (XIOErrorHandler was = XSetIOErrorHandler(OnIOError); was != OnIOError)
+            previousIOError = was;
     });
 }
 
@@ -64,6 +67,8 @@ void InstallHandlersOnce() {
 // A toolkit in the same process may install its own handler after ours (and
 // one that ignores every error would hide a refused grab), so each request
 // whose outcome matters puts ours back in front for its duration.
+// The same goes for the I/O handler: a toolkit's may end the process when any
+// connection breaks, ours only marks our connection lost.
 Connection::ErrorScope::ErrorScope() {
     XErrorHandler current = XSetErrorHandler(OnError);
     if (current != OnError) {
@@ -71,16 +76,27 @@ Connection::ErrorScope::ErrorScope() {
         chained_ = previousError;
         previousError = current;
     }
+    XIOErrorHandler currentIO = XSetIOErrorHandler(OnIOError);
+    if (currentIO != OnIOError) {
+        savedIO_ = currentIO;
+        chainedIO_ = previousIOError;
+        previousIOError = currentIO;
+    }
 }
 
 Connection::ErrorScope::~ErrorScope() {
-    if (!saved_) return;
-    XSetErrorHandler(saved_);
-    previousError = chained_;
+    if (savedIO_) {
+        XSetIOErrorHandler(savedIO_);
+        previousIOError = chainedIO_;
+    }
+    if (saved_) {
+        XSetErrorHandler(saved_);
+        previousError = chained_;
+    }
 }
 
-std::unique_ptr<Connection> Connection::Open(const char* displayName) {
-    InstallHandlersOnce();
+std::unique_ptr<Connection> Connection::Open(const char* displayName, Handlers handlers) {
+    if (handlers == Handlers::ProcessWide) InstallHandlersOnce();
     Display* d = XOpenDisplay(displayName);
     if (!d) return nullptr;
     std::unique_ptr<Connection> c(new Connection(d));
@@ -97,7 +113,10 @@ Connection::Connection(Display* d) : display_(d), root_(DefaultRootWindow(d)) {}
 Connection::~Connection() {
     // Also after a loss: Xlib then skips the round trips and only frees, and the
     // loss handlers, should they run once more, still find this connection.
-    XCloseDisplay(display_);
+    {
+        ErrorScope scope;
+        XCloseDisplay(display_);
+    }
     std::lock_guard<std::mutex> lock(RegistryMutex());
     auto& list = Registry();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());

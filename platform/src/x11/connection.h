@@ -7,6 +7,12 @@
 // process keeps its own behaviour. The loss of a connection is survived through
 // a per-connection exit handler: Xlib's calls on it then return failure, and
 // this class refuses further requests once it has seen the loss.
+//
+// Whether ours stay installed between calls is chosen per connection. A
+// connection that Xlib may read from at any time (event dispatch, queries in
+// passing) needs them for good; one whose every call runs inside an ErrorScope
+// leaves the process's handlers as it found them, which is what a library
+// loaded into somebody else's program owes that program.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -19,7 +25,12 @@ namespace platform::x11 {
 
 class Connection {
   public:
-    static std::unique_ptr<Connection> Open(const char* displayName);
+    enum class Handlers {
+        ProcessWide,  // ours installed at the first open and kept
+        Scoped        // ours only while an ErrorScope lives
+    };
+    static std::unique_ptr<Connection> Open(const char* displayName,
+                                            Handlers handlers = Handlers::ProcessWide);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -52,7 +63,8 @@ class Connection {
     // the server refuses it.
     bool AttachSegment(size_t bytes, bool serverReadsOnly, XShmSegmentInfo* info);
 
-    // Keeps this library's error handler in force while it lives.
+    // Keeps this library's error handlers (protocol and I/O) in force while it
+    // lives and puts back the ones it found.
     class ErrorScope {
       public:
         ErrorScope();
@@ -63,6 +75,8 @@ class Connection {
       private:
         XErrorHandler saved_ = nullptr;
         XErrorHandler chained_ = nullptr;
+        XIOErrorHandler savedIO_ = nullptr;
+        XIOErrorHandler chainedIO_ = nullptr;
     };
 
     // Called by the process-wide handlers.

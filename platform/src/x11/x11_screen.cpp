@@ -284,8 +284,12 @@ struct X11Screen::Impl {
     }
 };
 
+// The screen is also what a library loaded into another program reads, so it
+// keeps the process's error handlers untouched between its calls: each call
+// that may talk to the server holds an ErrorScope.
 std::unique_ptr<X11Screen> X11Screen::Open(const char* displayName, PixelPath path) {
-    auto conn = Connection::Open(displayName);
+    Connection::ErrorScope scope;
+    auto conn = Connection::Open(displayName, Connection::Handlers::Scoped);
     if (!conn) return nullptr;
     auto impl = std::make_unique<Impl>();
     Display* d = conn->display();
@@ -298,9 +302,13 @@ std::unique_ptr<X11Screen> X11Screen::Open(const char* displayName, PixelPath pa
 }
 
 X11Screen::X11Screen(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
-X11Screen::~X11Screen() = default;
+X11Screen::~X11Screen() {
+    Connection::ErrorScope scope;
+    impl_.reset();
+}
 
 std::vector<DisplayInfo> X11Screen::Displays() {
+    Connection::ErrorScope scope;
     impl_->RefreshIfChanged();
     std::vector<DisplayInfo> list;
     for (const Impl::Entry& e : impl_->entries) list.push_back(e.info);
@@ -311,6 +319,7 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
     // A view read into again lets go of its old pixels first, so that a
     // reader's one view costs one segment.
     if (out) out->keep.reset();
+    Connection::ErrorScope scope;
     PixelView view;
     Rect c;
     bool ok = false;
