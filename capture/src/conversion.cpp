@@ -144,8 +144,8 @@ void ApplyMask(PluginPicture picture, PluginPicture maskPicture, int32_t w, int3
     } else {
         PluginPictureDescription from{};
         PluginPictureDescription to{};
-        if (REALLockPictureDescription(maskPicture, &from, kPictureDescriptionRowBuffer)) {
-            if (!REALLockPictureDescription(target, &to, kPictureDescriptionRowBuffer)) {
+        if (LockPictureDescription(maskPicture, &from, kPictureDescriptionRowBuffer)) {
+            if (!LockPictureDescription(target, &to, kPictureDescriptionRowBuffer)) {
                 REALUnlockPictureDescription(maskPicture);
                 REALPictureClearCache(target);
             } else {

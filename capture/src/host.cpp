@@ -115,6 +115,13 @@ bool REALLockPictureDescription(PluginPicture picture, PluginPictureDescription*
     return fn ? fn(picture, description, type) : false;
 }
 
+bool LockPictureDescription(PluginPicture picture, PluginPictureDescription* description,
+                            uint32_t type) {
+    if (REALLockPictureDescription(picture, description, type)) return true;
+    if (rbversion_rbversion < 2012.0) REALUnlockPictureDescription(picture);
+    return false;
+}
+
 void* REALLoadObjectMethod(PluginObject object, const char* declaration) {
     auto fn = loadObjectMethodCache.Get();
     return fn ? fn(object, declaration) : nullptr;

@@ -70,6 +70,10 @@ void REALUnlockObject(void* object);
 void REALPictureClearCache(PluginPicture picture);
 bool REALLockPictureDescription(PluginPicture picture, PluginPictureDescription* description,
                                 uint32_t type);
+// The lock as the library takes it everywhere: hosts older than 2012.0 leave a
+// refused description half locked, so there a refusal is unlocked all the same.
+bool LockPictureDescription(PluginPicture picture, PluginPictureDescription* description,
+                            uint32_t type);
 void* REALLoadObjectMethod(PluginObject object, const char* declaration);
 PluginPicture REALGetPictureMask(PluginPicture picture, bool create);
 // True when the host's lock callback was there and was called.

@@ -51,13 +51,10 @@ bool PictureEditor::GetPictureEditor(PluginPicture newPicture) {
                alpha;
 
     if (!IsConsole) {
-        if (REALLockPictureDescription(newPicture, &description,
-                                       kPictureDescriptionBitmapContext)) {
+        if (LockPictureDescription(newPicture, &description, kPictureDescriptionBitmapContext)) {
             IsDesktop = true;
             return AttachDesktop(newPicture);
         }
-        // Older hosts leave a refused description half locked.
-        if (rbversion_rbversion < 2012.0) REALUnlockPictureDescription(newPicture);
         if (IsDesktop) {
             hasAlpha = false;
             return false;
@@ -110,8 +107,7 @@ bool PictureEditor::AttachDesktop(PluginPicture newPicture) {
 }
 
 bool PictureEditor::AttachConsole(PluginPicture newPicture) {
-    if (!REALLockPictureDescription(newPicture, &description, kPictureDescriptionRowBuffer)) {
-        if (rbversion_rbversion < 2012.0) REALUnlockPictureDescription(newPicture);
+    if (!LockPictureDescription(newPicture, &description, kPictureDescriptionRowBuffer)) {
         hasAlpha = false;
         return false;
     }

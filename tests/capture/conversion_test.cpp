@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "platform/os/objects.h"
@@ -120,6 +122,37 @@ TEST_F(ConversionTest, MaskStaysAsCreatedWithoutDrawPicture) {
     EXPECT_EQ(host.PixelAt(host.MaskOf(p), 0, 0), host.newPictureFill);
     EXPECT_EQ(host.CallCount("REALLockPictureDescription/10"), 1);
     host.Unlock(p);
+}
+
+// Hosts before 2012.0 leave a refused lock half taken; the mask copy must undo
+// it like every other lock does, or the mask picture stays locked.
+TEST_F(ConversionTest, RefusedMaskCopyLockIsUndoneOnOlderHosts) {
+    host.graphicsDrawPicture = false;
+    for (double version : {2011.5, 2012.0}) {
+        SCOPED_TRACE(version);
+        host.version = version;
+        host.CallMain();
+        host.calls.clear();
+        cg::CGImageRef image = Image32(1, {64, 0, 0, 128});
+        PluginPicture p = zuvshot::GetCGImagePicture(image);
+        cg::CGImageRelease(image);
+        ASSERT_NE(p, nullptr);
+        // The desktop host refuses row-buffer locks: the mask picture's is the
+        // one the copy asked for.
+        auto refused = std::find_if(host.calls.begin(), host.calls.end(), [](const Call& c) {
+            return c.name == "REALLockPictureDescription/10";
+        });
+        ASSERT_NE(refused, host.calls.end());
+        auto maskPicture = static_cast<PluginPicture>(const_cast<void*>(refused->subject));
+        ASSERT_NE(maskPicture, host.MaskOf(p));
+        EXPECT_EQ(host.Locks(maskPicture), 0);
+        EXPECT_EQ(host.CallCount("REALLockPictureDescription/10"), 1);
+        const bool unlocked = std::next(refused) != host.calls.end() &&
+                              std::next(refused)->name == "unlockPictureDescription" &&
+                              std::next(refused)->subject == maskPicture;
+        EXPECT_EQ(unlocked, version < 2012.0);
+        host.Unlock(p);
+    }
 }
 
 TEST_F(ConversionTest, AlphaPictureWithoutMaskKeepsItsColours) {

@@ -68,6 +68,7 @@ struct HostPicture final : HostObject {
     std::vector<unsigned char> record;  // type 10 row-buffer record
     std::vector<unsigned char*> rows;
     HostPicture* mask = nullptr;
+    bool isMask = false;  // made by REALGetPictureMask
     int locks = 0;
 };
 
@@ -144,7 +145,14 @@ struct Callbacks {
     static bool LockDescription(PluginPicture p, PluginPictureDescription* d, uint32_t type) {
         H().Record(type == 8 ? "REALLockPictureDescription/8" : "REALLockPictureDescription/10", p);
         HostPicture* pic = H().FindPicture(p);
-        if (pic == nullptr || H().refuseLocks || pic->pixels.empty()) return false;
+        if (pic == nullptr) return false;
+        auto refuse = [&] {
+            if (H().version.value_or(0.0) < 2012.0) ++pic->locks;
+            return false;
+        };
+        if (H().refuseLocks || pic->pixels.empty() || (H().refuseMaskLocks && pic->isMask)) {
+            return refuse();
+        }
         if (type == kPictureDescriptionBitmapContext && !pic->console) {
             d->type = 8;
             d->handle = pic->context;
@@ -152,7 +160,7 @@ struct Callbacks {
             d->type = 10;
             d->handle = pic->record.data();
         } else {
-            return false;
+            return refuse();
         }
         d->width = pic->width;
         d->height = pic->height;
@@ -240,6 +248,7 @@ struct Callbacks {
         if (!pic->mask && create) {
             auto* mask = reinterpret_cast<HostPicture*>(H().NewPicture(pic->width, pic->height));
             pic->mask = mask;  // the picture keeps the creation reference
+            mask->isMask = true;
         }
         if (pic->mask) ++pic->mask->refs;
         return reinterpret_cast<PluginPicture>(pic->mask);

@@ -58,6 +58,7 @@ class RecordingHost {
     size_t bitsPerPixel = 32;      // of a desktop picture's bitmap context
     bool hasAlphaChannel = false;  // the "HasAlphaChannel" property
     bool refuseLocks = false;
+    bool refuseMaskLocks = false;    // of the masks that REALGetPictureMask gives
     int32_t rowBufferFirstWord = 0;  // of a console picture's row-buffer record
     int32_t rowBufferValidWord = 1;
     bool rowBufferHasRows = true;     // REALLockPictureDescription answers false
@@ -119,7 +120,9 @@ class RecordingHost {
     uint32_t RawPixel(PluginPicture picture, int32_t x, int32_t y) const;  // memory order word
     std::vector<uint8_t> RawBytes(PluginPicture picture, int32_t x, int32_t y) const;
     PluginPicture MaskOf(PluginPicture picture) const;
-    int Locks(PluginPicture picture) const;  // descriptions locked and not unlocked
+    // Descriptions locked and not unlocked; a host older than 2012.0 leaves a
+    // refused lock half taken, and counts it too.
+    int Locks(PluginPicture picture) const;
 
     PluginString NewString(const std::string& bytes, uint32_t encoding = kEncodingUTF8);
     std::string StringBytes(PluginString string) const;
