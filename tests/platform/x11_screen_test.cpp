@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/host_xlib_handlers.h"
 #include "../support/xvfb_server.h"
 #include "platform/x11.h"
 
@@ -327,52 +328,34 @@ TEST(X11ScreenLost, ReadsFailCleanlyOnceTheServerIsGone) {
     EXPECT_FALSE(screen->Read(id, {0, 0, 10, 10}, &v));
 }
 
-// A program of somebody else's that uses Xlib itself, with handlers of its own.
-int hostErrors = 0;
-int hostIOErrors = 0;
-int HostError(Display*, XErrorEvent*) {
-    ++hostErrors;
-    return 0;
-}
-int HostIOError(Display*) {
-    ++hostIOErrors;
-    return 0;
-}
-bool HostHandlersInstalled() {
-    XErrorHandler error = XSetErrorHandler(HostError);
-    XIOErrorHandler io = XSetIOErrorHandler(HostIOError);
-    return error == HostError && io == HostIOError;
-}
-
 TEST(X11ScreenHandlers, LeavesTheProcessHandlersAloneAndItsLossToItself) {
     auto server = std::make_unique<testsupport::XvfbServer>("320x240x24");
     ASSERT_TRUE(server->ok());
-    XSetErrorHandler(HostError);
-    XSetIOErrorHandler(HostIOError);
+    using Host = testsupport::HostXlibHandlers;
+    Host::Install();
     Display* own = XOpenDisplay(server->display().c_str());
     ASSERT_NE(own, nullptr);
 
     auto screen = X11Screen::Open(server->display().c_str());
     ASSERT_TRUE(screen);
-    EXPECT_TRUE(HostHandlersInstalled());
+    EXPECT_TRUE(Host::Installed());
     const uint32_t id = screen->Displays().at(0).id;
     PixelView v;
     ASSERT_TRUE(screen->Read(id, {0, 0, 10, 10}, &v));
-    EXPECT_TRUE(HostHandlersInstalled());
+    EXPECT_TRUE(Host::Installed());
     // The program's own mistakes still reach its own handler.
     XMapWindow(own, 0x7fffffff);
     XSync(own, False);
-    EXPECT_EQ(hostErrors, 1);
+    EXPECT_EQ(Host::errors, 1);
     XCloseDisplay(own);
 
     server.reset();
     EXPECT_FALSE(screen->Read(id, {0, 0, 10, 10}, &v));
     EXPECT_TRUE(screen->ConnectionLost());
     screen.reset();
-    EXPECT_EQ(hostIOErrors, 0);
-    EXPECT_TRUE(HostHandlersInstalled());
-    XSetErrorHandler(nullptr);
-    XSetIOErrorHandler(nullptr);
+    EXPECT_EQ(Host::ioErrors, 0);
+    EXPECT_TRUE(Host::Installed());
+    Host::Remove();
 }
 
 TEST(X11Screen, OpeningANonexistentDisplayGivesNothing) {

@@ -12,13 +12,15 @@
 namespace platform::x11 {
 namespace {
 
+// Never destroyed: a connection that a static owns (the desktop's screen) is
+// closed at exit, after statics made later than it are gone.
 std::mutex& RegistryMutex() {
-    static std::mutex m;
-    return m;
+    static auto* m = new std::mutex;
+    return *m;
 }
 std::vector<Connection*>& Registry() {
-    static std::vector<Connection*> list;
-    return list;
+    static auto* list = new std::vector<Connection*>;
+    return *list;
 }
 
 XErrorHandler previousError = nullptr;
