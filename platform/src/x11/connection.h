@@ -64,7 +64,11 @@ class Connection {
     bool AttachSegment(size_t bytes, bool serverReadsOnly, XShmSegmentInfo* info);
 
     // Keeps this library's error handlers (protocol and I/O) in force while it
-    // lives and puts back the ones it found.
+    // lives and puts back the ones it found. The handlers are the process's:
+    // another thread's errors meanwhile are handed on to the handlers found,
+    // but a handler that another thread sets meanwhile is replaced by them at
+    // the end, so a program is assumed to set its handlers while none of our
+    // calls runs.
     class ErrorScope {
       public:
         ErrorScope();
