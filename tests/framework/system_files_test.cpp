@@ -121,6 +121,13 @@ TEST_F(FilesTest, ReadLineSplitsAtEveryLineEnding) {
         {"a\n\rb", {"a", "", "b"}},
         {std::string("x\0y\n", 4), {std::string("x\0y", 3)}},
         {"\xff\xfe\xc3\n\xe2\x82", {"\xff\xfe\xc3", "\xe2\x82"}},
+        // A byte-order mark is skipped at the start of the file only, and once.
+        {"\xef\xbb\xbf#a\nb", {"#a", "b"}},
+        {"\xef\xbb\xbf", {}},
+        {"\xef\xbb\xbf\n", {""}},
+        {"\xef\xbb\xbf\xef\xbb\xbfx", {"\xef\xbb\xbfx"}},
+        {"\xef\xbb", {"\xef\xbb"}},
+        {"a\n\xef\xbb\xbf#b", {"a", "\xef\xbb\xbf#b"}},
     };
     for (const Case& c : cases) {
         WriteBytes(prefs_.File("f.txt"), c.bytes);

@@ -145,6 +145,8 @@ TEST_F(SettingsTest, LoadsEachFixtureIntoTheSettings) {
         {"first line empty", "\n#NumDW 2\n", Zero()},
         {"first line starts with a blank", " #NumDW 2\n", Zero()},
         {"first line starts with a letter", "NumDW 2\n#NumDW 3\n", Zero()},
+        {"byte-order mark", "\xef\xbb\xbf#NumDW 2\n#MyMag 3\n",
+         With(Zero(), [](Settings& s) { s.NumDW = 2, s.MyMag = 3; })},
         {"full file",
          "#Window2Position 1,2\n#w1Position 3,4\n#w2Position 5,6\n#w3Position 7,8\n"
          "#w4Position 9,10\n#w1Size 11,12\n#w2Size 13,14\n#w3Size 15,16\n"

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 #include "fw/testing/preferences.h"
 
@@ -36,6 +37,8 @@ bool WriteAll(int fd, const char* data, size_t size) {
     return !cut;
 }
 
+const std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 }  // namespace
 
 namespace testing {
@@ -59,20 +62,34 @@ void TextInputStream::Close() {
 }
 
 bool TextInputStream::Fill() {
-    if (fd_ < 0 || atEnd_) return false;
+    if (fd_ < 0) return false;
     buffer_.erase(0, pos_);
     pos_ = 0;
     char chunk[kChunk];
-    for (;;) {
+    while (!atEnd_) {
         const ssize_t n = ::read(fd_, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         // A read error ends the stream like the end of the file does.
         if (n <= 0) {
             atEnd_ = true;
-            return false;
+            break;
         }
         buffer_.append(chunk, static_cast<size_t>(n));
-        return true;
+        // A byte-order mark can only be told once its three bytes are in.
+        if (atStart_ && buffer_.size() < kByteOrderMark.size()) continue;
+        SkipByteOrderMark();
+        if (pos_ < buffer_.size()) return true;
+    }
+    SkipByteOrderMark();
+    return pos_ < buffer_.size();
+}
+
+void TextInputStream::SkipByteOrderMark() {
+    // Editors put one at the start of a UTF-8 file; it is no part of the first line.
+    if (!atStart_) return;
+    atStart_ = false;
+    if (std::string_view(buffer_).substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        pos_ = kByteOrderMark.size();
     }
 }
 

@@ -11,7 +11,8 @@ namespace fw {
 
 // Reads a file's lines. A line ends at LF, CR LF or CR; the line ending is never
 // part of the text. Lines of any length, NUL bytes and bytes that are not valid
-// UTF-8 come through unchanged (tagged UTF-8).
+// UTF-8 come through unchanged (tagged UTF-8). A UTF-8 byte-order mark at the
+// start of the file is skipped.
 class TextInputStream : public Object {
   public:
     explicit TextInputStream(int fd) : fd_(fd) {}
@@ -25,11 +26,14 @@ class TextInputStream : public Object {
     void Close();
 
   private:
+    // Reads more; false when nothing is left.
     bool Fill();
+    void SkipByteOrderMark();
 
     int fd_;
     std::string buffer_;
     size_t pos_ = 0;
+    bool atStart_ = true;
     bool atEnd_ = false;
 };
 
