@@ -1,11 +1,18 @@
 // Folder items, the Preferences folder and the text streams on a temporary folder.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -227,11 +234,13 @@ TEST_F(FilesTest, FailedSaveWhenTheTemporaryCannotBeCreated) {
 }
 
 TEST_F(FilesTest, FailedRenameKeepsTheTargetAndRemovesTheTemporary) {
-    // A folder sits where the file should go, so the rename cannot replace it.
-    fs::create_directory(prefs_.File("s.txt"));
-    WriteBytes(prefs_.File("s.txt") + "/inner", "kept");
+    // A folder takes the file's place before the close, so the rename cannot replace it.
+    WriteBytes(prefs_.File("s.txt"), "old\n");
     Ref<TextOutputStream> out = Prefs()->Child("s.txt")->CreateTextFile();
     ASSERT_TRUE(out);
+    fs::remove(prefs_.File("s.txt"));
+    fs::create_directory(prefs_.File("s.txt"));
+    WriteBytes(prefs_.File("s.txt") + "/inner", "kept");
     out->WriteLine("x");
     EXPECT_FALSE(out->Close());
     EXPECT_EQ(ReadBytes(prefs_.File("s.txt") + "/inner"), "kept");
@@ -246,6 +255,306 @@ TEST_F(FilesTest, DroppedWithoutCloseKeepsTheEarlierFile) {
     }
     EXPECT_EQ(ReadBytes(prefs_.File("s.txt")), "before\n");
     EXPECT_EQ(Entries(prefs_.Path()), std::vector<std::string>{"s.txt"});
+}
+
+// ---- Saves over files that are not what they seem ----
+
+// What a folder holds, entry by entry, so that a test sees any change at all.
+using Snapshot = std::map<std::string, std::string>;
+
+std::string Describe(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return "missing";
+    std::ostringstream d;
+    d << std::oct << (st.st_mode & 07777) << std::dec << " uid " << st.st_uid << " gid "
+      << st.st_gid << " inode " << st.st_ino;
+    if (S_ISREG(st.st_mode)) {
+        d << " file " << st.st_size << " @" << st.st_mtim.tv_sec << "." << st.st_mtim.tv_nsec;
+        std::ifstream in(path, std::ios::binary);
+        if (in) {
+            std::ostringstream bytes;
+            bytes << in.rdbuf();
+            d << " [" << bytes.str() << "]";
+        }
+    } else if (S_ISLNK(st.st_mode)) {
+        d << " link to " << fs::read_symlink(path).string();
+    } else if (S_ISDIR(st.st_mode)) {
+        d << " folder";
+    } else {
+        d << (S_ISFIFO(st.st_mode) ? " fifo" : " node") << " rdev " << st.st_rdev;
+    }
+    return d.str();
+}
+
+Snapshot Take(const std::string& folder) {
+    Snapshot s;
+    s["/dev/null"] = Describe("/dev/null");  // nothing may ever replace it
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        s[it->path().string().substr(folder.size() + 1)] = Describe(it->path());
+    }
+    return s;
+}
+
+// The user whom a save runs as: "nobody" when the tests run as root, since
+// root passes every permission check that these cases are about.
+const uid_t kNobody = 65534;
+bool AsRoot() {
+    return geteuid() == 0;
+}
+uid_t SaverUid() {
+    return AsRoot() ? kNobody : geteuid();
+}
+gid_t SaverGid() {
+    return AsRoot() ? kNobody : getegid();
+}
+
+// Fixture makers; what they make belongs to the saver.
+void Own(const std::string& path) {
+    if (AsRoot()) {
+        ASSERT_EQ(lchown(path.c_str(), SaverUid(), SaverGid()), 0) << path;
+    }
+}
+void MakeFile(const std::string& path, const std::string& bytes, mode_t mode) {
+    WriteBytes(path, bytes);
+    Own(path);
+    ASSERT_EQ(chmod(path.c_str(), mode), 0) << path;
+}
+void MakeFolder(const std::string& path) {
+    ASSERT_EQ(mkdir(path.c_str(), 0755), 0) << path;
+    Own(path);
+}
+void MakeLink(const std::string& to, const std::string& path) {
+    ASSERT_EQ(symlink(to.c_str(), path.c_str()), 0) << path;
+    Own(path);
+}
+
+const char kOld[] = "#NumDW 3\n#w1Size 100,200\n'an older and longer file\n";
+const char kNew[] = "#NumDW 2\n#MyMag 3\n";
+
+enum Result { kNoStream = 0, kClosed = 1, kCloseFailed = 2, kCannotDropPrivileges = 77 };
+
+Result Save(const std::string& path, int64_t writeBudget) {
+    Ref<TextOutputStream> out = FolderItem(path).CreateTextFile();
+    if (!out) return kNoStream;
+    testing::SetWriteFailureAfter(writeBudget);
+    out->Write("#NumDW 2\n");
+    out->WriteLine("#MyMag 3");
+    const bool closed = out->Close();
+    testing::SetWriteFailureAfter(-1);
+    return closed ? kClosed : kCloseFailed;
+}
+
+// The save in a child process that has given up root, so that mode bits bind it.
+Result SaveUnprivileged(const std::string& path, int64_t writeBudget) {
+    if (!AsRoot()) return Save(path, writeBudget);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0 ||
+            access(fs::path(path).parent_path().c_str(), X_OK) != 0) {
+            _exit(kCannotDropPrivileges);
+        }
+        _exit(Save(path, writeBudget));
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? static_cast<Result>(WEXITSTATUS(status)) : kCannotDropPrivileges;
+}
+
+pid_t DeadPid() {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(0);
+    waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST_F(FilesTest, SaveWritesOnlyWhereItDoesNoHarm) {
+    enum Outcome {
+        kNothing,   // no stream, and nothing changes
+        kReplaced,  // a new file with the text takes the target's name, mode and owner
+        kInPlace,   // the target itself now holds the text
+        kFailed,    // a stream whose close fails, and nothing changes
+    };
+    struct Case {
+        const char* what;
+        bool unprivileged;  // about permissions: runs as a user whom mode bits bind
+        bool needsRoot;     // its fixture gives a file to another user
+        std::function<void(const std::string& dir)> setup;
+        Outcome outcome;
+        std::string target = "s.txt";  // the file that the text goes to
+        std::vector<std::string> removed = {};
+        int64_t writeBudget = -1;
+    };
+    const std::string dead = std::to_string(DeadPid());
+    const Case cases[] = {
+        {"new file", false, false, [](const std::string&) {}, kReplaced},
+        {"mode 000 file", true, false,
+         [](const std::string& d) { MakeFile(d + "/s.txt", kOld, 0000); }, kNothing},
+        {"read-only file", true, false,
+         [](const std::string& d) { MakeFile(d + "/s.txt", kOld, 0444); }, kNothing},
+        {"write-only file", true, false,
+         [](const std::string& d) { MakeFile(d + "/s.txt", kOld, 0200); }, kNothing},
+        {"writable file in a read-only folder", true, false,
+         [](const std::string& d) {
+             MakeFile(d + "/s.txt", kOld, 0640);
+             chmod(d.c_str(), 0555);
+         },
+         kInPlace},
+        {"writable file in a read-only folder, disk full",
+         true,
+         false,
+         [](const std::string& d) {
+             MakeFile(d + "/s.txt", kOld, 0640);
+             chmod(d.c_str(), 0555);
+         },
+         kFailed,
+         "s.txt",
+         {},
+         5},
+        {"no file in a read-only folder", true, false,
+         [](const std::string& d) { chmod(d.c_str(), 0555); }, kNothing},
+        {"another user's writable file", true, true,
+         [](const std::string& d) {
+             MakeFile(d + "/s.txt", kOld, 0666);
+             ASSERT_EQ(chown((d + "/s.txt").c_str(), 0, 0), 0);
+         },
+         kInPlace},
+        {"another user's file saved by root", false, true,
+         [](const std::string& d) {
+             MakeFile(d + "/s.txt", kOld, 0604);
+             ASSERT_EQ(chown((d + "/s.txt").c_str(), kNobody, kNobody), 0);
+         },
+         kReplaced},
+        {"link to a FIFO", false, false,
+         [](const std::string& d) {
+             ASSERT_EQ(mkfifo((d + "/fifo").c_str(), 0600), 0);
+             MakeLink("fifo", d + "/s.txt");
+         },
+         kNothing},
+        {"link to a device", false, false,
+         [](const std::string& d) {
+             // A null device of our own where one can be made, so that a fault
+             // would replace that one; otherwise the system's.
+             if (mknod((d + "/null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
+                 MakeLink("null", d + "/s.txt");
+             } else {
+                 MakeLink("/dev/null", d + "/s.txt");
+             }
+         },
+         kNothing},
+        {"link to a folder", false, false,
+         [](const std::string& d) {
+             MakeFolder(d + "/sub");
+             MakeFile(d + "/sub/inner", "kept", 0644);
+             MakeLink("sub", d + "/s.txt");
+         },
+         kNothing},
+        {"folder at the path", false, false,
+         [](const std::string& d) {
+             MakeFolder(d + "/s.txt");
+             MakeFile(d + "/s.txt/inner", "kept", 0644);
+         },
+         kNothing},
+        {"link loop", false, false, [](const std::string& d) { MakeLink("s.txt", d + "/s.txt"); },
+         kNothing},
+        {"link to a file yet to be made", false, false,
+         [](const std::string& d) {
+             MakeFolder(d + "/sub");
+             MakeLink("sub/new.txt", d + "/s.txt");
+         },
+         kReplaced, "sub/new.txt"},
+        {"temporaries of dead and live processes",
+         false,
+         false,
+         [&dead](const std::string& d) {
+             MakeFile(d + "/s.txt", kOld, 0644);
+             for (const std::string& name :
+                  {".s.txt.tmp-" + dead + "-0", ".s.txt.tmp-" + dead + "-17",
+                   std::string(".s.txt.tmp-1-0"), ".s.txt.tmp-" + dead + "-x", ".s.txt.tmp-" + dead,
+                   ".other.txt.tmp-" + dead + "-0"})
+                 MakeFile(d + "/" + name, "half", 0600);
+         },
+         kReplaced,
+         "s.txt",
+         {".s.txt.tmp-" + dead + "-0", ".s.txt.tmp-" + dead + "-17"}},
+    };
+
+    if (AsRoot()) chmod(prefs_.Path().c_str(), 0755);  // lets the saver reach its folders
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.needsRoot && !AsRoot()) {
+            std::printf(
+                "[  NOTE    ] \"%s\" skipped: it needs root to give a file to another "
+                "user\n",
+                c.what);
+            continue;
+        }
+        const std::string dir = prefs_.File("case" + std::to_string(n++));
+        MakeFolder(dir);
+        c.setup(dir);
+        const Snapshot before = Take(dir);
+        const Result result = c.unprivileged ? SaveUnprivileged(dir + "/s.txt", c.writeBudget)
+                                             : Save(dir + "/s.txt", c.writeBudget);
+        if (result == kCannotDropPrivileges) {
+            chmod(dir.c_str(), 0755);
+            GTEST_SKIP() << "cannot run a save as the unprivileged user " << kNobody
+                         << " (needed as root, whom file modes do not bind)";
+        }
+        const Snapshot after = Take(dir);
+        chmod(dir.c_str(), 0755);  // so the folder can be cleared
+
+        switch (c.outcome) {
+            case kNothing:
+                EXPECT_EQ(result, kNoStream);
+                EXPECT_EQ(after, before);
+                continue;
+            case kFailed:
+                EXPECT_EQ(result, kCloseFailed);
+                EXPECT_EQ(after, before);
+                continue;
+            case kReplaced:
+            case kInPlace:
+                break;
+        }
+        EXPECT_EQ(result, kClosed);
+        EXPECT_EQ(ReadBytes(dir + "/" + c.target), kNew);
+        struct stat now;
+        ASSERT_EQ(lstat((dir + "/" + c.target).c_str(), &now), 0);
+        const auto old = before.find(c.target);
+        if (old != before.end()) {
+            // Same permissions, owner and group; a rewrite in place keeps the inode too.
+            std::istringstream was(old->second);
+            unsigned mode = 0, uid = 0, gid = 0;
+            ino_t inode = 0;
+            std::string word;
+            was >> std::oct >> mode >> std::dec >> word >> uid >> word >> gid >> word >> inode;
+            EXPECT_EQ(now.st_mode & 07777, mode);
+            EXPECT_EQ(now.st_uid, uid);
+            EXPECT_EQ(now.st_gid, gid);
+            if (c.outcome == kInPlace) {
+                EXPECT_EQ(now.st_ino, inode);
+            } else {
+                EXPECT_NE(now.st_ino, inode);
+            }
+        }
+        // Nothing else changed, apart from the temporaries that had to go.
+        Snapshot expected = before;
+        for (const std::string& gone : c.removed) EXPECT_EQ(expected.erase(gone), 1u) << gone;
+        expected[c.target] = after.count(c.target) ? after.at(c.target) : "";
+        EXPECT_EQ(after, expected);
+    }
+}
+
+TEST_F(FilesTest, AnItemThatNamesNothingHasChildrenThatNameNothing) {
+    Ref<FolderItem> nothing = New<FolderItem>(std::string());
+    Ref<FolderItem> child = nothing->Child("ostrel4.txt");
+    ASSERT_TRUE(child);
+    EXPECT_EQ(child->NativePath(), "");
+    EXPECT_FALSE(child->Exists());
+    EXPECT_FALSE(child->OpenAsTextFile());
+    EXPECT_FALSE(child->CreateTextFile());
 }
 
 }  // namespace

@@ -17,24 +17,36 @@ constexpr size_t kChunk = 64 * 1024;
 // Simulated write failure for tests: bytes still allowed, or -1 for no limit.
 int64_t g_writeBudget = -1;
 
-bool WriteAll(int fd, const char* data, size_t size) {
+// Writes everything at `offset`, or at the file position when it is negative.
+bool WriteAll(int fd, const char* data, size_t size, off_t offset = -1) {
     bool cut = false;
     if (g_writeBudget >= 0 && static_cast<int64_t>(size) > g_writeBudget) {
         size = static_cast<size_t>(g_writeBudget);
         cut = true;
     }
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = offset < 0 ? ::write(fd, data, size) : ::pwrite(fd, data, size, offset);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
         }
         data += n;
         size -= static_cast<size_t>(n);
+        if (offset >= 0) offset += n;
         if (g_writeBudget >= 0) g_writeBudget -= n;
     }
     if (cut) errno = ENOSPC;
     return !cut;
+}
+
+// Makes sure that the file has room for `size` bytes, so that a full disk shows
+// before anything of the file is overwritten.
+bool ReserveSpace(int fd, size_t size) {
+    if (g_writeBudget >= 0 && static_cast<int64_t>(size) > g_writeBudget) return false;
+    if (size == 0) return true;
+    const int error = ::posix_fallocate(fd, 0, static_cast<off_t>(size));
+    // A file system that cannot reserve space is written without.
+    return error == 0 || error == EOPNOTSUPP || error == ENOSYS;
 }
 
 const std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -139,7 +151,8 @@ void TextOutputStream::WriteLine(const String& text) {
 }
 
 void TextOutputStream::Flush() {
-    if (failed_ || buffer_.empty()) return;
+    // In place, nothing may reach the file before Close has reserved its room.
+    if (inPlace_ || failed_ || buffer_.empty()) return;
     if (!WriteAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
     buffer_.clear();
 }
@@ -149,11 +162,28 @@ void TextOutputStream::Abandon() {
     result_ = false;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
-    ::unlink(tempPath_.c_str());
+    buffer_.clear();
+    if (!inPlace_) ::unlink(tempPath_.c_str());
 }
 
 bool TextOutputStream::Close() {
     if (closed_) return result_;
+    result_ = inPlace_ ? CloseInPlace() : CloseReplacing();
+    closed_ = true;
+    return result_;
+}
+
+bool TextOutputStream::CloseInPlace() {
+    const size_t size = buffer_.size();
+    bool ok = !failed_ && ReserveSpace(fd_, size) && WriteAll(fd_, buffer_.data(), size, 0) &&
+              ::ftruncate(fd_, static_cast<off_t>(size)) == 0 && ::fsync(fd_) == 0;
+    if (::close(fd_) != 0) ok = false;
+    fd_ = -1;
+    buffer_.clear();
+    return ok;
+}
+
+bool TextOutputStream::CloseReplacing() {
     Flush();
     if (!failed_ && ::fsync(fd_) != 0) failed_ = true;
     if (::close(fd_) != 0) failed_ = true;
@@ -163,8 +193,6 @@ bool TextOutputStream::Close() {
         Abandon();
         return false;
     }
-    closed_ = true;
-    result_ = true;
     // Make the rename itself durable; the file is in place either way.
     const size_t slash = targetPath_.rfind('/');
     const std::string dir =

@@ -37,14 +37,23 @@ class TextInputStream : public Object {
     bool atEnd_ = false;
 };
 
-// Writes a new file's lines (LF endings) to a temporary file beside the target.
-// Close flushes and syncs it and renames it over the target. When anything fails
-// (a write, the sync, the rename), or the stream is dropped without Close, the
-// temporary file is removed and the target keeps its earlier content byte for byte.
+// Writes a new file's lines (LF endings). Nothing reaches the target before
+// Close. Made by FolderItem::CreateTextFile in one of two ways:
+// - Replacing: the text goes to a temporary file beside the target, which Close
+//   syncs and renames over it. When anything fails (a write, the sync, the
+//   rename), or the stream is dropped without Close, the temporary file is
+//   removed and the target keeps its earlier content byte for byte.
+// - In place, for a writable file in a folder that takes no new file: Close
+//   reserves the space the text needs, then overwrites the file from its start,
+//   cuts it to the new length and syncs it. A full disk fails the reservation,
+//   before any byte changes; a failure after it can leave the file damaged.
 class TextOutputStream : public Object {
   public:
+    // Replaces targetPath with tempPath, which fd has open for writing.
     TextOutputStream(int fd, std::string tempPath, std::string targetPath)
         : fd_(fd), tempPath_(std::move(tempPath)), targetPath_(std::move(targetPath)) {}
+    // Rewrites the regular file that fd has open for reading and writing.
+    explicit TextOutputStream(int fd) : fd_(fd), inPlace_(true) {}
     ~TextOutputStream() override;
 
     void Write(const String& text);
@@ -57,10 +66,13 @@ class TextOutputStream : public Object {
   private:
     void Flush();
     void Abandon();
+    bool CloseReplacing();
+    bool CloseInPlace();
 
     int fd_;
     std::string tempPath_;
     std::string targetPath_;
+    bool inPlace_ = false;
     std::string buffer_;
     bool failed_ = false;
     bool closed_ = false;
