@@ -112,8 +112,9 @@ void HandleEntry(const directiveClass& entry) {
 }
 
 fw::Ref<fw::FolderItem> SettingsFile() {
-    // A missing Preferences folder raises NilObjectException here, on purpose:
-    // the caller's handling decides.
+    // The folder is not tested: the framework gives one even where it could not
+    // be made, and nothing in it can then be opened or created, so the loader
+    // gives the defaults and the save writes nothing.
     return fw::SpecialFolder::Preferences()->Child(kFileName);
 }
 

@@ -557,5 +557,26 @@ TEST_F(FilesTest, AnItemThatNamesNothingHasChildrenThatNameNothing) {
     EXPECT_FALSE(child->CreateTextFile());
 }
 
+TEST_F(FilesTest, PreferencesThatCannotBeCreatedAreSaidOnceAndHoldNothing) {
+    WriteBytes(prefs_.File("plain"), "a file, not a folder");
+    const std::string folder = prefs_.File("plain") + "/config";
+    testing::SetPreferencesFolder(folder);
+    ::testing::internal::CaptureStderr();
+    Ref<FolderItem> first = SpecialFolder::Preferences();
+    Ref<FolderItem> second = SpecialFolder::Preferences();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    testing::SetPreferencesFolder(prefs_.Path());
+
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(first->NativePath(), folder);
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("cannot create the Preferences folder " + folder + " ("), std::string::npos)
+        << err;
+    EXPECT_FALSE(first->Child("ostrel4.txt")->OpenAsTextFile());
+    EXPECT_FALSE(first->Child("ostrel4.txt")->CreateTextFile());
+    EXPECT_EQ(ReadBytes(prefs_.File("plain")), "a file, not a folder");
+}
+
 }  // namespace
 }  // namespace fw

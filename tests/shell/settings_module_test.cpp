@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -230,12 +231,19 @@ TEST_F(SettingsTest, UnreadableFileGivesDefaults) {
     EXPECT_EQ(Current(), Defaults());
 }
 
-TEST_F(SettingsTest, MissingPreferencesFolderRaisesNilObject) {
+TEST_F(SettingsTest, UncreatablePreferencesFolderGivesDefaultsAndSavesNothing) {
     WriteBytes(prefs_.File("plain"), "");
     fw::testing::SetPreferencesFolder(prefs_.File("plain") + "/sub");
-    EXPECT_THROW(S::LoadSettings(), fw::NilObjectException);
-    EXPECT_THROW(S::SaveSettings(), fw::NilObjectException);
+    ::testing::internal::CaptureStderr();
+    S::LoadSettings();
+    EXPECT_EQ(Current(), Defaults());
+    SetCurrent(With(Defaults(), [](Settings& s) { s.NumDW = 2; }));
+    S::SaveSettings();
+    const std::string err = ::testing::internal::GetCapturedStderr();
     fw::testing::SetPreferencesFolder(prefs_.Path());
+    EXPECT_EQ(ReadBytes(prefs_.File("plain")), "");
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find(prefs_.File("plain") + "/sub"), std::string::npos) << err;
 }
 
 TEST_F(SettingsTest, ParserMakesOneEntryPerDirectiveFromIndexOne) {

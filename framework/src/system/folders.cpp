@@ -3,6 +3,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -56,10 +58,28 @@ TemporaryPreferences::~TemporaryPreferences() {
 namespace SpecialFolder {
 Ref<FolderItem> Preferences() {
     const std::string path = PreferencesPath();
-    if (path.empty()) return nullptr;
-    auto folder = New<FolderItem>(path);
-    if (!folder->CreateAsFolder()) return nullptr;
-    return folder;
+    std::string problem;
+    if (path.empty()) {
+        problem = "cannot find the Preferences folder (neither XDG_CONFIG_HOME nor HOME is set)";
+    } else {
+        std::error_code ec;
+        std::filesystem::create_directories(path, ec);
+        if (!std::filesystem::is_directory(path)) {
+            if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
+            problem = "cannot create the Preferences folder " + path + " (" + ec.message() + ")";
+        }
+    }
+    // The folder item comes back all the same: nothing inside it can be opened or
+    // created, so the settings are the defaults and their save fails quietly. Said
+    // once, as the folder is looked up again for the save.
+    static std::string reported;
+    if (!problem.empty() && problem != reported) {
+        reported = problem;
+        std::fprintf(stderr, "%s: %s; the settings are the defaults and will not be saved\n",
+                     program_invocation_short_name, problem.c_str());
+        std::fflush(stderr);
+    }
+    return New<FolderItem>(path);
 }
 }  // namespace SpecialFolder
 
