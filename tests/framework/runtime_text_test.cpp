@@ -74,7 +74,8 @@ TEST(StrDouble, EveryTenthReadsBackThroughVal) {
 }
 
 TEST(StrDouble, OtherValuesRoundTrip) {
-    for (double v : {1.0 / 3, 123456.789, 1e-7, 5e-324, 1.7976931348623157e308, -2.25e17}) {
+    for (double v :
+         {1.0 / 3, 123456.789, 1e-7, 5e-324, 1.7976931348623157e308, -2.25e17, kInf, -kInf}) {
         EXPECT_EQ(StringVal(StringStrDouble(v)), v) << StringStrDouble(v).Bytes();
     }
 }
@@ -125,8 +126,11 @@ TEST(Val, LeadingNumberOfTheText) {
         {"1e-400", 0},
         {"1e99999999999999999999", kInf},
         {"nan", 0},
-        {"inf", 0},
-        {"-inf", 0},
+        {"inf", kInf},
+        {"-inf", -kInf},
+        {" +Infinity,2", kInf},
+        {"info", 0},
+        {"inf5", 0},
         {"0x10", 0},
         {"1234567890123456789012345678901234567890", 1234567890123456789012345678901234567890.0},
         {std::string(400, '9'), kInf},

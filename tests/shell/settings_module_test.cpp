@@ -16,75 +16,15 @@
 #include "fw/runtime/loop.h"
 #include "fw/system/folders.h"
 #include "fw/testing/preferences.h"
+#include "settings_values.h"
 
 namespace {
 
 namespace S = SettingsModule;
+using settings_values::Current;
+using settings_values::SetCurrent;
+using settings_values::Settings;
 namespace fs = std::filesystem;
-
-// The 25 settings as one value, so a case states its whole expected outcome.
-struct Settings {
-    int32_t Window2Top = 0, Window2Left = 0;
-    int32_t w1Top = 0, w1Left = 0, w2Top = 0, w2Left = 0, w3Top = 0, w3Left = 0, w4Top = 0,
-            w4Left = 0;
-    int32_t w1Height = 0, w1Width = 0, w2Height = 0, w2Width = 0, w3Height = 0, w3Width = 0,
-            w4Height = 0, w4Width = 0;
-    double MyMag = 0, MyMag2 = 0, MyMag3 = 0, MyMag4 = 0;
-    std::string ShrinkWindow, Crosshairs;
-    int32_t NumDW = 0;
-    bool operator==(const Settings&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Settings& s) {
-    return os << "{W2 " << s.Window2Top << "," << s.Window2Left << " w1 " << s.w1Top << ","
-              << s.w1Left << " w2 " << s.w2Top << "," << s.w2Left << " w3 " << s.w3Top << ","
-              << s.w3Left << " w4 " << s.w4Top << "," << s.w4Left << " sizes " << s.w1Height << ","
-              << s.w1Width << " " << s.w2Height << "," << s.w2Width << " " << s.w3Height << ","
-              << s.w3Width << " " << s.w4Height << "," << s.w4Width << " mags " << s.MyMag << " "
-              << s.MyMag2 << " " << s.MyMag3 << " " << s.MyMag4 << " shrink '" << s.ShrinkWindow
-              << "' cross '" << s.Crosshairs.substr(0, 40) << "' n " << s.NumDW << "}";
-}
-
-Settings Current() {
-    return {S::Window2Top,
-            S::Window2Left,
-            S::w1Top,
-            S::w1Left,
-            S::w2Top,
-            S::w2Left,
-            S::w3Top,
-            S::w3Left,
-            S::w4Top,
-            S::w4Left,
-            S::w1Height,
-            S::w1Width,
-            S::w2Height,
-            S::w2Width,
-            S::w3Height,
-            S::w3Width,
-            S::w4Height,
-            S::w4Width,
-            S::MyMag,
-            S::MyMag2,
-            S::MyMag3,
-            S::MyMag4,
-            S::ShrinkWindow.Bytes(),
-            S::Crosshairs.Bytes(),
-            S::NumDW};
-}
-
-void SetCurrent(const Settings& s) {
-    S::Window2Top = s.Window2Top, S::Window2Left = s.Window2Left;
-    S::w1Top = s.w1Top, S::w1Left = s.w1Left, S::w2Top = s.w2Top, S::w2Left = s.w2Left;
-    S::w3Top = s.w3Top, S::w3Left = s.w3Left, S::w4Top = s.w4Top, S::w4Left = s.w4Left;
-    S::w1Height = s.w1Height, S::w1Width = s.w1Width, S::w2Height = s.w2Height;
-    S::w2Width = s.w2Width, S::w3Height = s.w3Height, S::w3Width = s.w3Width;
-    S::w4Height = s.w4Height, S::w4Width = s.w4Width;
-    S::MyMag = s.MyMag, S::MyMag2 = s.MyMag2, S::MyMag3 = s.MyMag3, S::MyMag4 = s.MyMag4;
-    S::ShrinkWindow = fw::String(s.ShrinkWindow);
-    S::Crosshairs = fw::String(s.Crosshairs);
-    S::NumDW = s.NumDW;
-}
 
 Settings Defaults() {
     return {55,  10,  50,  180, 50,  390, 50,  600, 50,  810,     100,     200, 100,
@@ -199,7 +139,8 @@ TEST_F(SettingsTest, LoadsEachFixtureIntoTheSettings) {
          With(Zero(),
               [](Settings& s) {
                   s.w1Top = 2147483647, s.w1Left = -2147483647 - 1;
-                  s.w2Top = 0, s.w2Left = 2147483647, s.w3Top = 0, s.w3Left = -2147483647 - 1;
+                  s.w2Top = 0, s.w2Left = 2147483647, s.w3Top = 2147483647,
+                  s.w3Left = -2147483647 - 1;
                   s.MyMag = 1e300, s.MyMag2 = 0, s.MyMag3 = -1e300,
                   s.MyMag4 = 1234567890123456789012345678901234567890.0;
                   s.NumDW = 2147483647;

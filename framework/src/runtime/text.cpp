@@ -6,9 +6,11 @@
 
 #include <QChar>
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -234,7 +236,20 @@ double StringVal(const String& text) {
         }
         if (intDigits + fracDigits > 0) end = j;
     }
-    if (intDigits + fracDigits == 0) return 0.0;
+    if (intDigits + fracDigits == 0) {
+        // StringStrDouble writes an infinity as "inf", and a number text too large
+        // for a double reads as one, so both must come back the same.
+        auto word = [&](std::string_view w) {
+            if (n - start < w.size()) return false;
+            for (size_t k = 0; k < w.size(); ++k)
+                if ((s[start + k] | 0x20) != w[k]) return false;
+            const size_t after = start + w.size();
+            return after == n || !std::isalnum(static_cast<unsigned char>(s[after]));
+        };
+        if (!word("inf") && !word("infinity")) return 0.0;
+        return negative ? -std::numeric_limits<double>::infinity()
+                        : std::numeric_limits<double>::infinity();
+    }
 
     // The exponent counts only with at least one digit; it is read saturated so
     // that any number of digits stays harmless.
