@@ -60,12 +60,14 @@ Ref<FolderItem> Preferences() {
     const std::string path = PreferencesPath();
     std::string problem;
     if (path.empty()) {
-        problem = "cannot find the Preferences folder (neither XDG_CONFIG_HOME nor HOME is set)";
+        problem =
+            "cannot find the Preferences folder (no XDG_CONFIG_HOME, no HOME, no home folder)";
     } else {
         std::error_code ec;
         std::filesystem::create_directories(path, ec);
-        if (!std::filesystem::is_directory(path)) {
-            if (!ec) ec = std::make_error_code(std::errc::not_a_directory);
+        std::error_code statError;
+        if (!std::filesystem::is_directory(path, statError)) {
+            if (!ec) ec = statError ? statError : std::make_error_code(std::errc::not_a_directory);
             problem = "cannot create the Preferences folder " + path + " (" + ec.message() + ")";
         }
     }
