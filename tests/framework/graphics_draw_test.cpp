@@ -79,18 +79,20 @@ const StretchCase kStretchCases[] = {
 class StretchTest : public GraphicsTest, public ::testing::WithParamInterface<StretchCase> {};
 
 // Checks the canvas pixel by pixel against the sampling rule and returns the
-// bounding box of the pixels that should have been drawn.
-QRect ExpectStretched(const QImage& canvas, const StretchCase& c, QImage::Format, bool picture) {
+// bounding box of the pixels that should have been drawn. The case's
+// rectangle is in points of `scale` canvas pixels each.
+QRect ExpectStretched(const QImage& canvas, const StretchCase& c, bool picture, int scale = 1) {
     const int sw = c.sw == -10000 ? c.picW : c.sw;
     const int sh = c.sh == -10000 ? c.picH : c.sh;
+    const int x0 = c.x * scale, y0 = c.y * scale, w = c.w * scale, h = c.h * scale;
     QRect drawn;
     int wrong = 0;
     for (int y = 0; y < canvas.height(); ++y) {
         for (int x = 0; x < canvas.width(); ++x) {
             QRgb want = kSentinel;
-            if (x >= c.x && x < c.x + c.w && y >= c.y && y < c.y + c.h) {
-                const int px = Sample(x, c.x, c.w, c.sx, sw);
-                const int py = Sample(y, c.y, c.h, c.sy, sh);
+            if (x >= x0 && x < x0 + w && y >= y0 && y < y0 + h) {
+                const int px = Sample(x, x0, w, c.sx, sw);
+                const int py = Sample(y, y0, h, c.sy, sh);
                 if (px >= 0 && px < c.picW && py >= 0 && py < c.picH) {
                     want = SourceColor(px, py);
                     drawn |= QRect(x, y, 1, 1);
@@ -104,28 +106,40 @@ QRect ExpectStretched(const QImage& canvas, const StretchCase& c, QImage::Format
             }
         }
     }
-    EXPECT_EQ(wrong, 0) << c.name;
+    EXPECT_EQ(wrong, 0) << c.name << " at " << scale << " pixels per point";
     return drawn;
+}
+
+// A canvas of `scale` pixels per point, its size given in points.
+QImage Canvas(int w, int h, int scale, QImage::Format format = QImage::Format_RGB32) {
+    QImage canvas(w * scale, h * scale, format);
+    canvas.setDevicePixelRatio(scale);
+    return canvas;
 }
 
 TEST_P(StretchTest, CanvasPixelsAreTheSourcePixelUnderEachCentre) {
     const StretchCase& c = GetParam();
     Ref<Picture> pic = CoordinatePicture(c.picW, c.picH);
-    for (bool shuffles : {true, false}) {
-        fw::qt::AllowShuffleStretch(shuffles);
-        for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
-            QImage canvas(c.canvasW, c.canvasH, format);
-            canvas.fill(kSentinel);
-            std::vector<QRect> changed;
-            Ref<fw::Graphics> g =
-                fw::qt::MakeImageGraphics(&canvas, [&](const QRect& r) { changed.push_back(r); });
-            g->DrawPicture(pic, c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh);
-            const QRect drawn = ExpectStretched(canvas, c, format, false);
-            if (drawn.isEmpty()) {
-                EXPECT_TRUE(changed.empty()) << c.name;
-            } else {
-                ASSERT_EQ(changed.size(), 1u) << c.name;
-                EXPECT_EQ(changed[0], drawn) << c.name;
+    for (int scale : {1, 2}) {
+        for (bool shuffles : {true, false}) {
+            fw::qt::AllowShuffleStretch(shuffles);
+            for (QImage::Format format :
+                 {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
+                QImage canvas = Canvas(c.canvasW, c.canvasH, scale, format);
+                canvas.fill(kSentinel);
+                std::vector<QRect> changed;
+                Ref<fw::Graphics> g = fw::qt::MakeImageGraphics(
+                    &canvas, [&](const QRect& r) { changed.push_back(r); });
+                EXPECT_EQ(g->Width(), c.canvasW);
+                EXPECT_EQ(g->Height(), c.canvasH);
+                g->DrawPicture(pic, c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh);
+                const QRect drawn = ExpectStretched(canvas, c, false, scale);
+                if (drawn.isEmpty()) {
+                    EXPECT_TRUE(changed.empty()) << c.name;
+                } else {
+                    ASSERT_EQ(changed.size(), 1u) << c.name;
+                    EXPECT_EQ(changed[0], drawn) << c.name;
+                }
             }
         }
     }
@@ -143,7 +157,7 @@ TEST_P(StretchTest, PictureGraphicsStretchTheSameWay) {
         view.fill(QColor::fromRgb(kSentinel));
         const uint64_t before = target->Generation();
         target->GetGraphics()->DrawPicture(pic, c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh);
-        const QRect drawn = ExpectStretched(view, c, view.format(), true);
+        const QRect drawn = ExpectStretched(view, c, true);
         EXPECT_EQ(target->Generation() != before, !drawn.isEmpty()) << c.name;
     }
     fw::qt::AllowShuffleStretch(true);
@@ -210,23 +224,29 @@ TEST_F(GraphicsTest, LinesSetExactlyTheirPixels) {
         {"far_outside", -100000000, 10, 100000000, 10, row(10, 0, 199)},
         {"off_canvas", 0, -5, 199, -5, {}},
     };
-    for (const LineCase& c : cases) {
-        QImage canvas(200, 100, QImage::Format_RGB32);
-        canvas.fill(Qt::white);
-        QRect changed;
-        Ref<fw::Graphics> g =
-            fw::qt::MakeImageGraphics(&canvas, [&](const QRect& r) { changed |= r; });
-        g->SetForeColor(fw::Color::RGBA(255, 0, 0));
-        g->DrawLine(c.x1, c.y1, c.x2, c.y2);
-        QImage want(200, 100, QImage::Format_RGB32);
-        want.fill(Qt::white);
-        QRect box;
-        for (QPoint p : c.expected) {
-            want.setPixel(p, qRgb(255, 0, 0));
-            box |= QRect(p, p);
+    // At two pixels per point each point of the line is a square of four.
+    for (int scale : {1, 2}) {
+        for (const LineCase& c : cases) {
+            QImage canvas = Canvas(200, 100, scale);
+            canvas.fill(Qt::white);
+            QRect changed;
+            Ref<fw::Graphics> g =
+                fw::qt::MakeImageGraphics(&canvas, [&](const QRect& r) { changed |= r; });
+            g->SetForeColor(fw::Color::RGBA(255, 0, 0));
+            g->DrawLine(c.x1, c.y1, c.x2, c.y2);
+            QImage want = Canvas(200, 100, scale);
+            want.fill(Qt::white);
+            QRect box;
+            for (QPoint p : c.expected) {
+                const QRect square(p * scale, QSize(scale, scale));
+                for (int y = square.top(); y <= square.bottom(); ++y)
+                    for (int x = square.left(); x <= square.right(); ++x)
+                        want.setPixel(x, y, qRgb(255, 0, 0));
+                box |= square;
+            }
+            EXPECT_EQ(canvas, want) << c.name << " at " << scale;
+            EXPECT_EQ(changed, box) << c.name << " at " << scale;
         }
-        EXPECT_EQ(canvas, want) << c.name;
-        EXPECT_EQ(changed, box) << c.name;
     }
 }
 
@@ -275,29 +295,47 @@ TEST_F(GraphicsTest, DrawingAPictureOntoItselfReadsTheOldPixels) {
 }
 
 TEST_F(GraphicsTest, TextSitsOnItsBaselineInsideTheReportedArea) {
-    for (const char* font : {"System", "Courier", "Arial"}) {
-        QImage canvas(300, 80, QImage::Format_RGB32);
-        canvas.fill(Qt::white);
-        QRect changed;
-        Ref<fw::Graphics> g =
-            fw::qt::MakeImageGraphics(&canvas, [&](const QRect& r) { changed |= r; });
-        g->SetTextFont(font);
-        g->SetTextSize(20);
-        g->SetBold(true);
-        g->DrawString("Hxg", 10, 50);
-        QRect inked;
-        for (int y = 0; y < canvas.height(); ++y) {
-            for (int x = 0; x < canvas.width(); ++x) {
-                if (canvas.pixel(x, y) != qRgb(255, 255, 255)) inked |= QRect(x, y, 1, 1);
+    for (int scale : {1, 2}) {
+        for (const char* font : {"System", "Courier", "Arial"}) {
+            QImage canvas = Canvas(300, 80, scale);
+            canvas.fill(Qt::white);
+            QRect changed;
+            Ref<fw::Graphics> g =
+                fw::qt::MakeImageGraphics(&canvas, [&](const QRect& r) { changed |= r; });
+            g->SetTextFont(font);
+            g->SetTextSize(20);
+            g->SetBold(true);
+            g->DrawString("Hxg", 10, 50);
+            QRect inked;
+            for (int y = 0; y < canvas.height(); ++y) {
+                for (int x = 0; x < canvas.width(); ++x) {
+                    if (canvas.pixel(x, y) != qRgb(255, 255, 255)) inked |= QRect(x, y, 1, 1);
+                }
             }
+            ASSERT_FALSE(inked.isEmpty()) << font;
+            EXPECT_TRUE(changed.contains(inked)) << font;
+            // In points: capitals rise above the baseline, the g's descender
+            // goes below it, about a 20-point font, not 20 points at 96 dpi.
+            EXPECT_LT(inked.top(), 50 * scale) << font;
+            EXPECT_GT(inked.bottom(), 50 * scale) << font;
+            EXPECT_GE(inked.left(), 9 * scale) << font;
+            EXPECT_LE(inked.height(), 30 * scale) << font;
+            EXPECT_GE(inked.height(), 10 * scale) << font;
         }
-        ASSERT_FALSE(inked.isEmpty()) << font;
-        EXPECT_TRUE(changed.contains(inked)) << font;
-        EXPECT_LT(inked.top(), 50) << font;     // capitals rise above the baseline
-        EXPECT_GT(inked.bottom(), 50) << font;  // the g's descender goes below it
-        EXPECT_GE(inked.left(), 9) << font;
-        EXPECT_LE(inked.height(), 30) << font;  // about a 20-unit font, not 20 points at 96 dpi
     }
+}
+
+TEST_F(GraphicsTest, FillsAreInPointsAtTwoPixelsPerPoint) {
+    QImage canvas = Canvas(40, 30, 2);
+    canvas.fill(Qt::white);
+    QRect changed;
+    Ref<fw::Graphics> g = fw::qt::MakeImageGraphics(&canvas, [&](const QRect& r) { changed |= r; });
+    g->SetForeColor(fw::Color::RGBA(0, 0, 255));
+    g->FillRect(35, 5, 100, 1);
+    EXPECT_EQ(changed, QRect(70, 10, 10, 2));
+    EXPECT_EQ(canvas.pixel(70, 11), qRgb(0, 0, 255));
+    EXPECT_EQ(canvas.pixel(69, 11), qRgb(255, 255, 255));
+    EXPECT_EQ(canvas.pixel(70, 12), qRgb(255, 255, 255));
 }
 
 }  // namespace

@@ -25,17 +25,23 @@ namespace {
 
 constexpr int kLeft = 30, kTop = 40;
 
-// The screen pixel at a point of the window's content area, once the server
-// has caught up with the drawing (it comes on another connection than the
-// toolkit's).
+// Every screen pixel of a point of the window's content area, once the
+// server has caught up with the drawing (it comes on another connection than
+// the toolkit's).
 bool ShowsEventually(int x, int y, QColor want) {
     QElapsedTimer clock;
     clock.start();
+    auto all = [&want](const QImage& shot) {
+        for (int j = 0; j < shot.height(); ++j)
+            for (int i = 0; i < shot.width(); ++i)
+                if (shot.pixelColor(i, j) != want) return false;
+        return true;
+    };
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         const QImage shot =
             QGuiApplication::primaryScreen()->grabWindow(0, kLeft + x, kTop + y, 1, 1).toImage();
-        if (!shot.isNull() && shot.pixelColor(0, 0) == want) return true;
+        if (!shot.isNull() && all(shot)) return true;
         if (clock.elapsed() > 3000) {
             ADD_FAILURE() << "at " << x << "," << y << " the screen shows "
                           << (shot.isNull() ? "nothing"
@@ -53,6 +59,8 @@ TEST(XvfbSurface, ADrawnWindowIsShownFromItsCanvasAndKeepsItsDrawing) {
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     fw::RuntimeInit();
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
+    // Also run at two pixels per point; the drawing is in points either way.
+    const int scale = int(QGuiApplication::primaryScreen()->devicePixelRatio());
 
     auto w = fw::New<fw::Window>();
     fw::RuntimeMassPropertySetter(
@@ -70,6 +78,7 @@ TEST(XvfbSurface, ADrawnWindowIsShownFromItsCanvasAndKeepsItsDrawing) {
     EXPECT_TRUE(canvas->surface);
     EXPECT_TRUE(ShowsEventually(10, 10, QColor(200, 0, 0)));
     EXPECT_TRUE(ShowsEventually(60, 40, QColor(0, 0, 255)));
+    EXPECT_TRUE(ShowsEventually(60, 41, QColor(200, 0, 0)));
 
     // Drawn while hidden, shown again.
     w->Hide();
@@ -83,7 +92,7 @@ TEST(XvfbSurface, ADrawnWindowIsShownFromItsCanvasAndKeepsItsDrawing) {
     EXPECT_TRUE(ShowsEventually(110, 10, QColor(200, 0, 0)));
     EXPECT_TRUE(ShowsEventually(140, 10, QColor(255, 255, 255)));
     EXPECT_TRUE(canvas->surface);
-    EXPECT_EQ(canvas->image.width(), 160);
+    EXPECT_EQ(canvas->image.width(), 160 * scale);
 
     // A widget control needs the toolkit's painting; the drawing stays.
     auto label = fw::RuntimeCheckCast<fw::Label>(w->New(fw::Label::ClassInfo()));

@@ -54,9 +54,12 @@ class CustomWidget : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent*) override {
-        const qreal ratio = devicePixelRatioF() > 0 ? devicePixelRatioF() : 1.0;
-        QImage image(QSize(std::max(1, int(width() * ratio)), std::max(1, int(height() * ratio))),
+        // The control draws in points, a whole number of pixels each.
+        const qreal ratio = devicePixelRatioF();
+        const int scale = ratio > 1 ? int(ratio + 0.5) : 1;
+        QImage image(QSize(std::max(1, width()) * scale, std::max(1, height()) * scale),
                      QImage::Format_ARGB32_Premultiplied);
+        image.setDevicePixelRatio(scale);
         image.fill(Qt::transparent);
         {
             Ref<Graphics> g = qt::MakeImageGraphics(&image, nullptr);

@@ -19,6 +19,7 @@
 #include "fw/ui/window.h"
 #include "platform/hotkeys.h"
 #include "platform/x11.h"
+#include "ui/qt_graphics.h"
 #include "ui/ui_state.h"
 
 namespace fw {
@@ -81,6 +82,7 @@ bool ToolkitReady() {
 
 void EnsureToolkit() {
     if (QApplication::instance()) return;
+    qt::UseWholePixelsPerPoint();
     auto* app = new QApplication(Argc(), Argv());
     // The program ends only through RB_ApplicationQuit, after every Close.
     app->setQuitOnLastWindowClosed(false);

@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -28,6 +29,8 @@ namespace {
 
 constexpr int32_t kFullExtent = -10000;
 
+__extension__ using Int128 = __int128;
+
 // x / 255 rounded, exact for 0..255*255.
 inline uint32_t Div255(uint32_t x) {
     x += 128;
@@ -44,15 +47,17 @@ struct AxisMap {
 // Exact integer stepping of floor((2i + 1) * sw / (2w)): a quotient and a
 // remainder advanced by a constant, so no per-pixel division and no drift
 // from a rounded fixed-point step, however large the stretch.
-bool MapAxis(int32_t d0, int32_t dLen, int32_t s0, int32_t sLen, int32_t picExtent,
+bool MapAxis(int64_t d0, int64_t dLen, int32_t s0, int32_t sLen, int32_t picExtent,
              int32_t targetExtent, AxisMap& out) {
-    const int64_t i0 = std::max<int64_t>(0, -int64_t(d0));
+    const int64_t i0 = std::max<int64_t>(0, -d0);
     const int64_t i1 = std::min<int64_t>(dLen, int64_t(targetExtent) - d0);
     if (i0 >= i1) return false;
-    const int64_t den = 2 * int64_t(dLen);
-    const int64_t num = (2 * i0 + 1) * int64_t(sLen);
-    int64_t q = num / den;
-    int64_t r = num % den;
+    // The first product may pass 64 bits for far-off rectangles; the
+    // quotient and the remainder never do.
+    const int64_t den = 2 * dLen;
+    const Int128 num = Int128(2 * i0 + 1) * sLen;
+    int64_t q = int64_t(num / den);
+    int64_t r = int64_t(num % den);
     const int64_t stepQ = int64_t(sLen) / dLen;
     const int64_t stepR = 2 * (int64_t(sLen) % dLen);
     out.src.clear();
@@ -149,11 +154,12 @@ inline void PutPixel(const RasterTarget& t, int x, int y, Color c) {
     }
 }
 
-QRect FillRaster(const RasterTarget& t, int32_t x, int32_t y, int32_t w, int32_t h, Color c) {
+// A rectangle in device pixels.
+QRect FillRaster(const RasterTarget& t, int64_t x, int64_t y, int64_t w, int64_t h, Color c) {
     if (!t.bits || w <= 0 || h <= 0) return {};
     const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
-    const int64_t x1 = std::min<int64_t>(int64_t(x) + w, t.width);
-    const int64_t y1 = std::min<int64_t>(int64_t(y) + h, t.height);
+    const int64_t x1 = std::min<int64_t>(x + w, t.width);
+    const int64_t y1 = std::min<int64_t>(y + h, t.height);
     if (x0 >= x1 || y0 >= y1 || c.alpha == 255) return {};
     for (int64_t yy = y0; yy < y1; ++yy) {
         for (int64_t xx = x0; xx < x1; ++xx) PutPixel(t, int(xx), int(yy), c);
@@ -166,9 +172,12 @@ inline int64_t FloorDiv(int64_t a, int64_t b) {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
-// A one-pixel line, both end points included. Only the stretch of the major
-// axis that lies on the target is walked, so far-off end points cost nothing.
-QRect LineRaster(const RasterTarget& t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color c) {
+// A line one point wide, both end points included: the points it sets are
+// those of a one-pixel line at one pixel per point, each a square of `scale`
+// device pixels. Only the stretch of the major axis that lies on the target is
+// walked, so far-off end points cost nothing.
+QRect LineRaster(const RasterTarget& t, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Color c,
+                 int scale) {
     if (!t.bits || c.alpha == 255) return {};
     const bool steep = std::abs(int64_t(y2) - y1) > std::abs(int64_t(x2) - x1);
     int64_t a1 = steep ? y1 : x1, b1 = steep ? x1 : y1;
@@ -177,8 +186,11 @@ QRect LineRaster(const RasterTarget& t, int32_t x1, int32_t y1, int32_t x2, int3
         std::swap(a1, a2);
         std::swap(b1, b2);
     }
-    const int64_t majorExtent = steep ? t.height : t.width;
-    const int64_t minorExtent = steep ? t.width : t.height;
+    // The target's extent in points, a partly covered last point included.
+    const int64_t pointsWide = (int64_t(t.width) + scale - 1) / scale;
+    const int64_t pointsHigh = (int64_t(t.height) + scale - 1) / scale;
+    const int64_t majorExtent = steep ? pointsHigh : pointsWide;
+    const int64_t minorExtent = steep ? pointsWide : pointsHigh;
     const int64_t da = a2 - a1, db = b2 - b1;
     const int64_t from = std::max<int64_t>(a1, 0), to = std::min<int64_t>(a2, majorExtent - 1);
     int minX = INT32_MAX, minY = INT32_MAX, maxX = -1, maxY = -1;
@@ -186,12 +198,15 @@ QRect LineRaster(const RasterTarget& t, int32_t x1, int32_t y1, int32_t x2, int3
         // Minor coordinate rounded to the nearest pixel centre.
         const int64_t b = da == 0 ? b1 : b1 + FloorDiv(2 * (a - a1) * db + da, 2 * da);
         if (b < 0 || b >= minorExtent) continue;
-        const int px = int(steep ? b : a), py = int(steep ? a : b);
-        PutPixel(t, px, py, c);
+        const int px = int(steep ? b : a) * scale, py = int(steep ? a : b) * scale;
+        const int pxEnd = std::min(px + scale, t.width), pyEnd = std::min(py + scale, t.height);
+        for (int yy = py; yy < pyEnd; ++yy) {
+            for (int xx = px; xx < pxEnd; ++xx) PutPixel(t, xx, yy, c);
+        }
         minX = std::min(minX, px);
-        maxX = std::max(maxX, px);
+        maxX = std::max(maxX, pxEnd - 1);
         minY = std::min(minY, py);
-        maxY = std::max(maxY, py);
+        maxY = std::max(maxY, pyEnd - 1);
     }
     if (maxX < 0) return {};
     return QRect(QPoint(minX, minY), QPoint(maxX, maxY));
@@ -236,7 +251,21 @@ QRect DrawText(QPainter& p, const QFont& font, Color c, const String& text, int3
     return used.toAlignedRect().adjusted(-2, -2, 2, 2);
 }
 
-// Graphics over a QImage: the window canvas, or a picture's own pixels.
+// A rectangle of points in device pixels, cut to the image (and so free of
+// overflow, however far off it lies).
+QRect ToDevice(const QRect& r, int scale, const QImage& image) {
+    if (r.isEmpty()) return {};
+    auto clampX = [&](int64_t v) { return int(std::clamp<int64_t>(v, -1, image.width() + 1)); };
+    auto clampY = [&](int64_t v) { return int(std::clamp<int64_t>(v, -1, image.height() + 1)); };
+    const int x0 = clampX(int64_t(r.x()) * scale), y0 = clampY(int64_t(r.y()) * scale);
+    const int x1 = clampX((int64_t(r.x()) + r.width()) * scale);
+    const int y1 = clampY((int64_t(r.y()) + r.height()) * scale);
+    return QRect(x0, y0, x1 - x0, y1 - y0);
+}
+
+// Graphics over a QImage: the window canvas, or a picture's own pixels. Its
+// coordinates are points; the image's device pixel ratio says how many
+// pixels make one.
 class ImageGraphics final : public DeviceGraphics {
   public:
     ImageGraphics(QImage* image, std::function<void(const QRect&)> changed,
@@ -258,7 +287,7 @@ class ImageGraphics final : public DeviceGraphics {
         RasterTarget t = RasterOf(*image_);
         QRect done;
         if (t.bits) {
-            done = StretchPicture(*pic, t, x, y, w, h, sx, sy, sw, sh);
+            done = StretchPicture(*pic, t, x, y, w, h, sx, sy, sw, sh, Scale());
         } else {
             done = PaintPicture(*pic, x, y, w, h, sx, sy, sw, sh);
         }
@@ -269,14 +298,15 @@ class ImageGraphics final : public DeviceGraphics {
         BeforeWrite();
         RasterTarget t = RasterOf(*image_);
         if (t.bits) {
-            Report(LineRaster(t, x1, y1, x2, y2, foreColor_));
+            Report(LineRaster(t, x1, y1, x2, y2, foreColor_, Scale()));
             return;
         }
         QPainter p(image_);
         p.setPen(QPen(
-            QColor(foreColor_.red, foreColor_.green, foreColor_.blue, 255 - foreColor_.alpha), 0));
+            QColor(foreColor_.red, foreColor_.green, foreColor_.blue, 255 - foreColor_.alpha), 1));
         p.drawLine(x1, y1, x2, y2);
-        Report(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized());
+        Report(ToDevice(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized().adjusted(-1, -1, 1, 1),
+                        Scale(), *image_));
     }
 
     void DrawString(const String& text, int32_t x, int32_t y, int32_t wrapWidth,
@@ -284,28 +314,32 @@ class ImageGraphics final : public DeviceGraphics {
         if (text.IsEmpty()) return;
         BeforeWrite();
         QPainter p(image_);
-        Report(
-            DrawText(p, ResolveFont(*this, image_), foreColor_, text, x, y, wrapWidth, condense));
+        const QRect used =
+            DrawText(p, ResolveFont(*this, image_), foreColor_, text, x, y, wrapWidth, condense);
+        Report(ToDevice(used, Scale(), *image_));
     }
 
     void FillRect(int32_t x, int32_t y, int32_t w, int32_t h) override {
         BeforeWrite();
         RasterTarget t = RasterOf(*image_);
+        const int64_t s = Scale();
         if (t.bits) {
-            Report(FillRaster(t, x, y, w, h, foreColor_));
+            Report(FillRaster(t, x * s, y * s, w * s, h * s, foreColor_));
             return;
         }
         QPainter p(image_);
         p.fillRect(QRect(x, y, w, h), QColor(foreColor_.red, foreColor_.green, foreColor_.blue,
                                              255 - foreColor_.alpha));
-        Report(QRect(x, y, w, h));
+        Report(ToDevice(QRect(x, y, w, h), int(s), *image_));
     }
 
-    int32_t Width() const override { return image_->width(); }
-    int32_t Height() const override { return image_->height(); }
+    int32_t Width() const override { return image_->width() / Scale(); }
+    int32_t Height() const override { return image_->height() / Scale(); }
     const QPaintDevice* Device() const override { return image_; }
 
   private:
+    int Scale() const { return PixelsPerPoint(*image_); }
+
     // Formats the stretcher does not write: let Qt scale without smoothing.
     QRect PaintPicture(const Picture& pic, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx,
                        int32_t sy, int32_t sw, int32_t sh) {
@@ -315,13 +349,14 @@ class ImageGraphics final : public DeviceGraphics {
         QPainter p(image_);
         p.setRenderHint(QPainter::SmoothPixmapTransform, false);
         p.drawImage(QRect(x, y, w, h), PictureImage(pic), QRect(sx, sy, sw, sh));
-        return QRect(x, y, w, h);
+        return ToDevice(QRect(x, y, w, h), Scale(), *image_);
     }
 
     void BeforeWrite() {
         if (beforeWrite_) beforeWrite_();
     }
 
+    // r in device pixels.
     void Report(const QRect& r) {
         const QRect clipped = r.intersected(image_->rect());
         if (clipped.isEmpty()) return;
@@ -465,11 +500,50 @@ RasterTarget RasterOf(QImage& image) {
     return t;
 }
 
-QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t x, int32_t y, int32_t w,
-                     int32_t h, int32_t sx, int32_t sy, int32_t sw, int32_t sh) {
+namespace {
+
+QByteArray RoundedFactor(const QByteArray& text) {
+    bool ok = false;
+    const double v = text.trimmed().toDouble(&ok);
+    if (!ok) return text;
+    return QByteArray::number(std::max(1, int(std::floor(v + 0.5))));
+}
+
+}  // namespace
+
+void UseWholePixelsPerPoint() {
+    // The variable wins over the call; both say the same.
+    qputenv("QT_SCALE_FACTOR_ROUNDING_POLICY", "Round");
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::Round);
+    // Factors forced through the environment are multiplied in as they
+    // stand, so they are rounded by the same rule here.
+    if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR")) {
+        qputenv("QT_SCALE_FACTOR", RoundedFactor(qgetenv("QT_SCALE_FACTOR")));
+    }
+    if (qEnvironmentVariableIsSet("QT_SCREEN_SCALE_FACTORS")) {
+        // "1.5;2" or "HDMI-1=1.5;DP-1=2"
+        QList<QByteArray> entries = qgetenv("QT_SCREEN_SCALE_FACTORS").split(';');
+        for (QByteArray& e : entries) {
+            const qsizetype eq = e.indexOf('=');
+            e = eq < 0 ? RoundedFactor(e) : e.left(eq + 1) + RoundedFactor(e.mid(eq + 1));
+        }
+        qputenv("QT_SCREEN_SCALE_FACTORS", entries.join(';'));
+    }
+}
+
+int PixelsPerPoint(const QImage& image) {
+    const qreal r = image.devicePixelRatio();
+    return r > 1 ? int(r + 0.5) : 1;
+}
+
+QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int32_t py, int32_t pw,
+                     int32_t ph, int32_t sx, int32_t sy, int32_t sw, int32_t sh, int scale) {
     if (sw == kFullExtent) sw = pic.Width();
     if (sh == kFullExtent) sh = pic.Height();
-    if (!t.bits || w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return {};
+    if (!t.bits || pw <= 0 || ph <= 0 || sw <= 0 || sh <= 0 || scale < 1) return {};
+    const int64_t x = int64_t(px) * scale, y = int64_t(py) * scale;
+    const int64_t w = int64_t(pw) * scale, h = int64_t(ph) * scale;
     // The tables depend only on the geometry. A magnifier draws the same
     // geometry ten times a second, so they are kept per thread and rebuilt
     // only when it changes.

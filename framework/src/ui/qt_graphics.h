@@ -17,9 +17,11 @@ namespace fw::qt {
 
 // Graphics drawing onto a window's persistent canvas, a QImage of
 // Format_RGB32 or Format_ARGB32_Premultiplied that the caller keeps alive for
-// as long as the graphics. `changed` receives each drawn area, already
-// clipped to the canvas, so the window can repaint exactly that; `beforeWrite`,
-// when given, runs before each drawing changes the canvas.
+// as long as the graphics. The graphics take points: the image's device pixel
+// ratio (a whole number, see PixelsPerPoint) gives the pixels per point.
+// `changed` receives each drawn area in the image's pixels, already clipped
+// to the canvas, so the window can repaint exactly that; `beforeWrite`, when
+// given, runs before each drawing changes the canvas.
 Ref<Graphics> MakeImageGraphics(QImage* target, std::function<void(const QRect&)> changed,
                                 std::function<void()> beforeWrite = {});
 
@@ -56,13 +58,26 @@ struct RasterTarget {
     bool hasAlpha = false;  // keep a premultiplied alpha; otherwise written opaque
 };
 
-// Nearest-neighbour stretch of the source rectangle of the picture over the
-// destination rectangle, clipped to the target. Destination pixel i samples
-// source pixel sx + floor((2i + 1) * sw / (2w)), the source pixel under its
-// centre; destination pixels whose sample falls outside the picture are left
-// alone. Returns the area written (empty when nothing was).
+// Before the application object exists: has the toolkit give every screen a
+// whole number of pixels per point, the desktop's fractional scales rounded
+// to the nearest (1.5 to 2, 1.25 to 1), so that windows, the mouse, the
+// screen reads and the canvases all agree on what a point is.
+void UseWholePixelsPerPoint();
+
+// Pixels per point of a canvas or picture image: its device pixel ratio,
+// rounded to a whole number, at least 1.
+int PixelsPerPoint(const QImage& image);
+
+// Nearest-neighbour stretch of the source rectangle of the picture (in its
+// pixels) over the destination rectangle (in points of `scale` target pixels
+// each), clipped to the target. With the destination in target pixels,
+// x = scale * x and so on, destination pixel i samples source pixel
+// sx + floor((2i + 1) * sw / (2w)), the source pixel under its centre;
+// destination pixels whose sample falls outside the picture are left alone.
+// Returns the target pixels written (empty when none were).
 QRect StretchPicture(const Picture& picture, const RasterTarget& target, int32_t x, int32_t y,
-                     int32_t w, int32_t h, int32_t sx, int32_t sy, int32_t sw, int32_t sh);
+                     int32_t w, int32_t h, int32_t sx, int32_t sy, int32_t sw, int32_t sh,
+                     int scale = 1);
 
 // The stretcher uses SSSE3 byte shuffles where the processor has them and a
 // portable loop elsewhere; tests turn the shuffles off to check the other.

@@ -55,9 +55,17 @@ void InstallQuitShortcut() {
     QCoreApplication::instance()->installEventFilter(filter);
 }
 
-qreal PixelRatio(const QWidget* w) {
-    qreal r = w ? w->devicePixelRatioF() : 1.0;
-    return r > 0 ? r : 1.0;
+// The canvas has a whole number of pixels per point, whatever the toolkit's
+// ratio, so every point of a drawing is the same square of pixels.
+int CanvasScale(const QWidget* w) {
+    const qreal r = w ? w->devicePixelRatioF() : 1.0;
+    return r > 1 ? int(r + 0.5) : 1;
+}
+
+// The surface shows canvas pixels as the window's own pixels: only right
+// when the toolkit's ratio is that same whole number.
+bool ShowsCanvasPixels(const QWidget* w) {
+    return w && w->devicePixelRatioF() == qreal(CanvasScale(w));
 }
 
 }  // namespace
@@ -71,25 +79,27 @@ ContentWidget::ContentWidget(QWidget* parent, std::shared_ptr<Canvas> canvas)
 
 namespace {
 
-QImage SurfaceImage(platform::Surface& surface) {
-    return QImage(surface.Bits(), surface.Width(), surface.Height(), qsizetype(surface.Stride()),
-                  QImage::Format_RGB32);
+QImage SurfaceImage(platform::Surface& surface, int scale) {
+    QImage image(surface.Bits(), surface.Width(), surface.Height(), qsizetype(surface.Stride()),
+                 QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    return image;
 }
 
 }  // namespace
 
 void ContentWidget::FitCanvas() {
-    const qreal ratio = PixelRatio(this);
-    const QSize want(std::max(1, int(width() * ratio + 0.5)),
-                     std::max(1, int(height() * ratio + 0.5)));
+    const int scale = CanvasScale(this);
+    const QSize want(std::max(1, width()) * scale, std::max(1, height()) * scale);
     QImage& image = canvas_->image;
-    if (image.size() == want) return;
+    if (image.size() == want && qt::PixelsPerPoint(image) == scale) return;
     std::unique_ptr<platform::Surface> surface;
     if (canvas_->surface) {
-        surface = MakeSurface(want);
+        if (ShowsCanvasPixels(this)) surface = MakeSurface(want);
         if (!surface) LeaveSurface();
     }
-    QImage next = surface ? SurfaceImage(*surface) : QImage(want, QImage::Format_RGB32);
+    QImage next = surface ? SurfaceImage(*surface, scale) : QImage(want, QImage::Format_RGB32);
+    next.setDevicePixelRatio(scale);
     next.fill(palette().color(backgroundRole()));
     if (!image.isNull()) {
         QPainter p(&next);
@@ -110,6 +120,7 @@ void ContentWidget::PreferSurface() {
         return;
     }
     if (findChild<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) return;
+    if (!ShowsCanvasPixels(this)) return;
     FitCanvas();
     setAttribute(Qt::WA_NativeWindow);
     std::unique_ptr<platform::Surface> surface = MakeSurface(canvas_->image.size());
@@ -117,7 +128,7 @@ void ContentWidget::PreferSurface() {
         surfaceRefused_ = true;
         return;
     }
-    QImage next = SurfaceImage(*surface);
+    QImage next = SurfaceImage(*surface, qt::PixelsPerPoint(canvas_->image));
     {
         QPainter p(&next);
         p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -134,7 +145,9 @@ void ContentWidget::PreferSurface() {
 
 void ContentWidget::LeaveSurface() {
     if (!canvas_->surface) return;
+    const int scale = qt::PixelsPerPoint(canvas_->image);
     canvas_->image = canvas_->image.copy();
+    canvas_->image.setDevicePixelRatio(scale);
     canvas_->surface.reset();
     setAttribute(Qt::WA_PaintOnScreen, false);
     setAttribute(Qt::WA_NoSystemBackground, false);
@@ -152,22 +165,20 @@ QPaintEngine* ContentWidget::paintEngine() const {
 }
 
 void ContentWidget::paintEvent(QPaintEvent* event) {
+    const QRect r = event->rect();
+    const QImage& image = canvas_->image;
+    const int s = qt::PixelsPerPoint(image);
+    const QRect px(r.x() * s, r.y() * s, r.width() * s, r.height() * s);
     if (canvas_->surface) {
-        const qreal ratio = PixelRatio(this);
-        const QRect r = event->rect();
-        const QRect px = QRectF(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio)
-                             .toAlignedRect();
         canvas_->surface->Show({px.x(), px.y(), px.width(), px.height()});
         return;
     }
     QPainter p(this);
-    const QImage& image = canvas_->image;
     if (image.isNull()) {
-        p.fillRect(event->rect(), palette().color(backgroundRole()));
+        p.fillRect(r, palette().color(backgroundRole()));
         return;
     }
-    const qreal ratio = PixelRatio(this);
-    p.drawImage(QRectF(0, 0, image.width() / ratio, image.height() / ratio), image);
+    p.drawImage(QRectF(r), image, QRectF(px));
 }
 
 void ContentWidget::resizeEvent(QResizeEvent* event) {
@@ -707,12 +718,11 @@ void Window::SetBackdrop(Ref<Picture> picture) {
     backdrop_ = std::move(picture);
     if (!backdrop_ || !peer_) return;
     auto canvas = peer_->CanvasStore();
-    QImage source = qt::PictureImage(*backdrop_);
+    if (canvas->image.isNull()) peer_->Content()->FitCanvas();
     canvas->BeginWrite();
-    {
-        QPainter p(&canvas->image);
-        p.drawImage(0, 0, source);
-    }
+    // One picture pixel to a point, like any picture drawn at its own size.
+    qt::MakeImageGraphics(&canvas->image, nullptr)
+        ->DrawPicture(backdrop_, 0, 0, backdrop_->Width(), backdrop_->Height());
     if (peer_->Content()) peer_->Content()->update();
 }
 
@@ -727,10 +737,9 @@ Ref<fw::Graphics> Window::Graphics() {
         &canvas->image,
         [canvas, content](const QRect& r) {
             if (!content) return;
-            const qreal ratio = content->devicePixelRatioF() > 0 ? content->devicePixelRatioF() : 1;
+            const qreal s = qt::PixelsPerPoint(canvas->image);
             content->update(
-                QRectF(r.x() / ratio, r.y() / ratio, r.width() / ratio, r.height() / ratio)
-                    .toAlignedRect());
+                QRectF(r.x() / s, r.y() / s, r.width() / s, r.height() / s).toAlignedRect());
         },
         [canvas]() { canvas->BeginWrite(); });
 }
