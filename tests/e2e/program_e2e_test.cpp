@@ -28,21 +28,8 @@ using testsupport::Desktop;
 using testsupport::Geometry;
 using testsupport::Program;
 
-class ProgramE2E : public ::testing::Test {
+class ProgramE2E : public testsupport::WithDesktop<::testing::Test> {
   protected:
-    void SetUp() override {
-        if (!desktop.ok()) GTEST_SKIP() << "no Xvfb";
-        char tmpl[] = "/tmp/ostrel4-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        config = tmpl;
-    }
-    void TearDown() override {
-        if (!config.empty()) fs::remove_all(config);
-    }
-    std::string SettingsText() const {
-        std::ifstream in(config / "ostrel4.txt");
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     // Waits until the panel and the four windows are up.
     bool WaitForAllWindows() {
         for (const char* t : {"  Ostrel 4", "a", "c", "d", "f"})
@@ -50,9 +37,6 @@ class ProgramE2E : public ::testing::Test {
         return true;
     }
     void Settle() { std::this_thread::sleep_for(600ms); }
-
-    Desktop desktop;
-    fs::path config;
 };
 
 // The root window tiled with a 16 x 16 checkerboard of 8-pixel red and blue

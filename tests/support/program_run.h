@@ -2,6 +2,7 @@
 // openbox, looked at with xdotool, xwininfo and import) and one run of it.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -39,7 +40,7 @@ inline std::ostream& operator<<(std::ostream& os, const Geometry& g) {
 
 class Desktop {
   public:
-    Desktop() : xvfb_("1280x800x24", true) {}
+    explicit Desktop(const std::string& geometry = "1280x800x24") : xvfb_(geometry, true) {}
     bool ok() const { return xvfb_.ok(); }
 
     std::string Output(const std::string& command) const {
@@ -117,11 +118,13 @@ class Desktop {
 };
 
 // One run of the program with its own Preferences folder; its stderr goes to
-// stderr.txt there, or to `stderrPath` when one is given.
+// stderr.txt there, or to `stderrPath` when one is given. `environment` holds
+// further variables for it, each "NAME=value".
 class Program {
   public:
     Program(const Desktop& desktop, const fs::path& config,
-            const std::string& executable = OSTREL4_PROGRAM, const fs::path& stderrPath = {})
+            const std::string& executable = OSTREL4_PROGRAM, const fs::path& stderrPath = {},
+            const std::vector<std::string>& environment = {})
         : stderrPath_(stderrPath.empty() ? config / "stderr.txt" : stderrPath) {
         pid_ = fork();
         if (pid_ == 0) {
@@ -130,6 +133,7 @@ class Program {
             setenv("DISPLAY", desktop.display().c_str(), 1);
             setenv("XDG_CONFIG_HOME", config.c_str(), 1);
             unsetenv("QT_QPA_PLATFORM");
+            for (const std::string& e : environment) putenv(const_cast<char*>(e.c_str()));
             execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -163,6 +167,30 @@ class Program {
     fs::path stderrPath_;
     pid_t pid_ = -1;
     bool exited_ = false;
+};
+
+// A test's own desktop and Preferences folder (`config`), made for each test
+// and removed after it. Base is ::testing::Test or a TestWithParam.
+template <class Base>
+class WithDesktop : public Base {
+  protected:
+    explicit WithDesktop(const std::string& geometry = "1280x800x24") : desktop(geometry) {}
+    void SetUp() override {
+        if (!desktop.ok()) GTEST_SKIP() << "no Xvfb";
+        char tmpl[] = "/tmp/ostrel4-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        config = tmpl;
+    }
+    void TearDown() override {
+        if (!config.empty()) fs::remove_all(config);
+    }
+    std::string SettingsText() const {
+        std::ifstream in(config / "ostrel4.txt");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    Desktop desktop;
+    fs::path config;
 };
 
 }  // namespace testsupport
