@@ -4,6 +4,7 @@
 // After GoogleTest: Xlib defines macros (None, Bool) that clash with its names.
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <climits>
 #include <memory>
 #include <string>
@@ -186,6 +187,45 @@ TEST_P(X11ScreenTest, KeepsOneSharedSegmentWhileTheSizeDoesNotGrow) {
     ASSERT_TRUE(screen_->Read(main, {0, 0, 640, 800}, &v));
     EXPECT_EQ(screen_->SegmentsCreated(), 2u);
     EXPECT_EQ(PixelOf(v, 100, 100), Expected(740, 100));
+}
+
+// The whole-display reads at start leave a large segment behind; reads far
+// smaller than it do not keep it alive, and neither does no read at all.
+TEST_P(X11ScreenTest, LetsGoOfSegmentsThatNoReadHasNeededForAFewSeconds) {
+    if (GetParam() == PixelPath::PlainRequest) return;
+    auto t = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    screen_->SetClock([&t] { return t; });
+    const uint32_t main = screen_->Displays().at(0).id;
+    const size_t whole = size_t(640) * 800 * 4;
+    const size_t small = size_t(150) * 150 * 4;
+    PixelView v;
+    ASSERT_TRUE(screen_->Read(main, {0, 0, 640, 800}, &v));
+    v = PixelView{};
+    EXPECT_EQ(screen_->SegmentBytes(), whole);
+
+    // Borrowed by small reads for a while: still right, then let go of.
+    for (int i = 0; i < 4; ++i) {
+        t += std::chrono::seconds(1);
+        ASSERT_TRUE(screen_->Read(main, {10, 10, 150, 150}, &v));
+        EXPECT_EQ(PixelOf(v, 0, 0), Expected(650, 10));
+        v = PixelView{};
+    }
+    EXPECT_EQ(screen_->SegmentBytes(), small);
+
+    // Reads that fill their segment keep it; none at all for a while lets it go.
+    t += std::chrono::seconds(2);
+    screen_->ReleaseUnused();
+    EXPECT_EQ(screen_->SegmentBytes(), small);
+    t += std::chrono::seconds(2);
+    screen_->ReleaseUnused();
+    EXPECT_EQ(screen_->SegmentBytes(), 0u);
+
+    // A held read is never let go of under its holder.
+    ASSERT_TRUE(screen_->Read(main, {0, 0, 64, 32}, &v));
+    t += std::chrono::seconds(10);
+    screen_->ReleaseUnused();
+    EXPECT_EQ(PixelOf(v, 0, 0), Expected(640, 0));
+    EXPECT_EQ(screen_->SegmentBytes(), size_t(64) * 32 * 4);
 }
 
 // A reader that keeps a read's memory gets it unchanged however often the

@@ -21,6 +21,7 @@
 
 #include "fw/ui/application.h"
 #include "fw/ui/controls.h"
+#include "platform/screen.h"
 #include "ui/ui_state.h"
 
 namespace fw::detail {
@@ -109,8 +110,13 @@ void FireEntry(int64_t id, int64_t now) {
 
 // Fires, as one moment, every timer of the clock that is due by `now`.
 void FireBatch(int64_t now, bool wallClock) {
-    InputMoment moment;
-    while (int64_t id = NextDue(now, wallClock)) FireEntry(id, now);
+    {
+        InputMoment moment;
+        while (int64_t id = NextDue(now, wallClock)) FireEntry(id, now);
+    }
+    // Captures run on timers, so this is also where the screen notices that
+    // they have stopped needing the memory of larger reads.
+    platform::CurrentScreen().ReleaseUnused();
 }
 
 // The wall clock's timers share one Qt timer, set for the earliest due time.

@@ -60,6 +60,10 @@ class Screen {
     // unknown or the read failed (a lost X connection, for instance). Whatever
     // `out` held before is let go of first.
     virtual bool Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered = nullptr) = 0;
+
+    // Lets go of memory kept for reads that no read has needed for a while.
+    // Cheap enough to call on every turn of the event loop.
+    virtual void ReleaseUnused() {}
 };
 
 // The process-wide screen. A screen set here wins; until one is set, or after

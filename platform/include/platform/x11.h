@@ -48,12 +48,22 @@ class X11Screen : public Screen {
                                            PixelPath path = PixelPath::Automatic);
     ~X11Screen() override;
 
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
     std::vector<DisplayInfo> Displays() override;
     bool Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered = nullptr) override;
+    // Shared segments that no read has needed for a few seconds go, here and
+    // at every read; a segment counts as needed by reads that fill at least
+    // half of it.
+    void ReleaseUnused() override;
+    // Another way to tell the time, for tests; the steady clock by default.
+    void SetClock(Clock now);
 
     bool UsesSharedMemory() const;
     // Shared segments created so far; steady reads of one size create none.
     uint64_t SegmentsCreated() const;
+    // The bytes of the shared segments kept now.
+    size_t SegmentBytes() const;
     bool ConnectionLost() const;
 
     struct Impl;
@@ -131,6 +141,8 @@ class DesktopScreen : public Screen {
 
     std::vector<DisplayInfo> Displays() override;
     bool Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered = nullptr) override;
+    // Opens nothing: a screen not opened yet keeps nothing.
+    void ReleaseUnused() override;
 
   private:
     Screen* Opened();  // with mutex_ held; null while there is no display

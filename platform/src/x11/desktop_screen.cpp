@@ -41,4 +41,9 @@ bool DesktopScreen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* cover
     return false;
 }
 
+void DesktopScreen::ReleaseUnused() {
+    std::lock_guard lock(mutex_);
+    if (screen_) screen_->ReleaseUnused();
+}
+
 }  // namespace platform::x11

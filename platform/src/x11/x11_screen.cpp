@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <map>
 
 #include "clip.h"
@@ -41,6 +42,9 @@ struct Segment {
     size_t bytes = 0;
     bool attached = false;
     XImage* header = nullptr;  // over the segment, for the last read's size
+    // The last read that needed about this much memory; one that a much
+    // smaller read merely borrowed does not count.
+    std::chrono::steady_clock::time_point lastNeeded{};
 
     Segment() = default;
     Segment(const Segment&) = delete;
@@ -64,6 +68,12 @@ struct Segment {
 struct X11Screen::Impl {
     // Reads held by their readers beyond this many go through plain requests.
     static constexpr size_t kMaxSegments = 4;
+    // A segment that no read has needed for this long goes: the whole-display
+    // reads at start would otherwise keep megabytes (mapped by the server
+    // too) for the rest of the run.
+    static constexpr std::chrono::seconds kUnneededFor{3};
+
+    X11Screen::Clock now = [] { return std::chrono::steady_clock::now(); };
 
     std::unique_ptr<Connection> conn;
     Visual* visual = nullptr;
@@ -125,12 +135,25 @@ struct X11Screen::Impl {
 
     // A segment of at least `bytes` that no reader holds; null when all are
     // held or shared memory fails, and the read then takes a plain request.
+    static bool IsFree(const std::shared_ptr<Segment>& s) { return s.use_count() == 1; }
+
+    // Lets go of the free segments that no read has needed for a while.
+    void DropUnneeded(std::chrono::steady_clock::time_point t) {
+        std::erase_if(segments, [&](const std::shared_ptr<Segment>& s) {
+            if (!IsFree(s) || t - s->lastNeeded < kUnneededFor) return false;
+            Detach(*s);
+            return true;
+        });
+    }
+
+    // The smallest free segment that holds `bytes`, else a new one.
     std::shared_ptr<Segment> FreeSegment(size_t bytes) {
-        auto isFree = [](const std::shared_ptr<Segment>& s) { return s.use_count() == 1; };
+        std::shared_ptr<Segment> best;
         for (const std::shared_ptr<Segment>& s : segments)
-            if (isFree(s) && s->bytes >= bytes) return s;
+            if (IsFree(s) && s->bytes >= bytes && (!best || s->bytes < best->bytes)) best = s;
+        if (best) return best;
         // A free one too small makes room for a larger one.
-        auto small = std::find_if(segments.begin(), segments.end(), isFree);
+        auto small = std::find_if(segments.begin(), segments.end(), IsFree);
         if (small != segments.end()) {
             Detach(**small);
             segments.erase(small);
@@ -143,12 +166,18 @@ struct X11Screen::Impl {
         return s;
     }
 
+    // A read of `bytes` needs the segment when it fills at least half of it.
+    void Needed(Segment& s, size_t bytes) {
+        if (2 * bytes >= s.bytes) s.lastNeeded = now();
+    }
+
     // Null when shared memory cannot serve this read; the caller falls back.
     XImage* ShmImage(int w, int h, std::shared_ptr<Segment>* used) {
         // Steady reads of one size find their header ready.
         for (const std::shared_ptr<Segment>& s : segments) {
             if (s.use_count() == 1 && s->header && s->header->width == w &&
                 s->header->height == h) {
+                Needed(*s, size_t(s->header->bytes_per_line) * size_t(h));
                 *used = s;
                 return s->header;
             }
@@ -161,6 +190,7 @@ struct X11Screen::Impl {
             XDestroyImage(img);
             return nullptr;
         }
+        Needed(*s, size_t(img->bytes_per_line) * size_t(h));
         s->DropHeader();
         img->data = s->info.shmaddr;
         img->obdata = reinterpret_cast<char*>(&s->info);
@@ -320,6 +350,7 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
     // reader's one view costs one segment.
     if (out) out->keep.reset();
     Connection::ErrorScope scope;
+    impl_->DropUnneeded(impl_->now());
     PixelView view;
     Rect c;
     bool ok = false;
@@ -345,6 +376,21 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
     if (out) *out = view;
     if (covered) *covered = c;
     return ok;
+}
+
+void X11Screen::ReleaseUnused() {
+    Connection::ErrorScope scope;
+    impl_->DropUnneeded(impl_->now());
+}
+
+void X11Screen::SetClock(Clock now) {
+    impl_->now = std::move(now);
+}
+
+size_t X11Screen::SegmentBytes() const {
+    size_t total = 0;
+    for (const std::shared_ptr<Segment>& s : impl_->segments) total += s->bytes;
+    return total;
 }
 
 bool X11Screen::UsesSharedMemory() const {
