@@ -179,6 +179,8 @@ static void HostUnlockPictureDescription(PluginPicture picture) {
     ReleasePictureContext(it->second.context);
     Ref<Picture> hold = std::move(it->second.picture);
     Locks().erase(it);
+    // The plug-in has finished writing.
+    hold->SharePixelsIfEqual();
 }
 
 static bool HostGetPropValueBool(PluginObject object, const char* name, bool* value) {

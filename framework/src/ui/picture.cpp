@@ -1,8 +1,14 @@
 #include "fw/ui/picture.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -43,17 +49,142 @@ void FillWords(uint32_t* p, size_t n, uint32_t word) {
     for (; i < n; ++i) p[i] = word;
 }
 
+// Smaller pictures are made and dropped at every tick; comparing them would
+// only cost.
+constexpr size_t kShareBytes = size_t{1} << 20;
+constexpr size_t kShareCandidates = 4;
+
+size_t PageSize() {
+    static const size_t size = size_t(sysconf(_SC_PAGESIZE));
+    return size;
+}
+size_t PageRounded(size_t bytes) {
+    return (bytes + PageSize() - 1) / PageSize() * PageSize();
+}
+
+// Large pictures live in mappings of their own, so that runs of their pages
+// can later be mapped from a file that other pictures share.
+std::shared_ptr<uint8_t> NewStore(size_t bytes) {
+    uint8_t* pixels = nullptr;
+    std::function<void(uint8_t*)> release;
+    if (bytes >= kShareBytes) {
+        const size_t length = PageRounded(bytes);
+        void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (m == MAP_FAILED) return nullptr;
+        pixels = static_cast<uint8_t*>(m);
+        release = [length](uint8_t* p) { munmap(p, length); };
+    } else {
+        pixels = static_cast<uint8_t*>(::operator new[](bytes, kPixelAlignment, std::nothrow));
+        if (!pixels) return nullptr;
+        release = [](uint8_t* p) { ::operator delete[](p, kPixelAlignment); };
+    }
+    try {
+        return std::shared_ptr<uint8_t>(pixels, std::move(release));
+    } catch (const std::bad_alloc&) {
+        return nullptr;  // the deleter has run
+    }
+}
+
+// A file in memory holding a copy of a large picture's pixels, never written
+// again: the pages of every picture that equal it are private mappings of it,
+// which the system copies for a picture only when that picture writes them.
+struct SharedPages {
+    int fd = -1;
+    size_t length = 0;
+    ~SharedPages() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+// Puts the pages of `pixels` that equal those of `file` (every page when
+// `all`) onto the file; true when any page is. The address stays the same.
+bool MapEqualPages(uint8_t* pixels, const SharedPages& file, const uint8_t* like, bool all) {
+    const size_t page = PageSize();
+    bool mapped = false;
+    size_t run = 0;
+    auto flush = [&](size_t end) {
+        if (end > run) {
+            void* m = mmap(pixels + run, end - run, PROT_READ | PROT_WRITE,
+                           MAP_PRIVATE | MAP_FIXED | (all ? MAP_POPULATE : 0), file.fd, off_t(run));
+            mapped = mapped || m != MAP_FAILED;
+        }
+    };
+    for (size_t at = 0; at < file.length; at += page) {
+        if (all || std::memcmp(pixels + at, like + at, page) == 0) continue;
+        flush(at);
+        run = at + page;
+    }
+    flush(file.length);
+    return mapped;
+}
+
+// The large pictures completed lately, newest last; each leaves on
+// destruction.
+std::vector<Picture*>& Candidates() {
+    static std::vector<Picture*> list;
+    return list;
+}
+void Forget(Picture* p) {
+    std::erase(Candidates(), p);
+}
+
 }  // namespace
 
-Picture::Picture(int32_t w, int32_t h, bool alpha, uint8_t* pixels)
-    : width_(w), height_(h), hasAlpha_(alpha), pixels_(pixels) {
+Picture::Picture(int32_t w, int32_t h, bool alpha, std::shared_ptr<uint8_t> store)
+    : width_(w), height_(h), hasAlpha_(alpha), store_(std::move(store)), pixels_(store_.get()) {
     g_liveCount.fetch_add(1, std::memory_order_relaxed);
 }
 
 Picture::~Picture() {
+    Forget(this);
     mask_.Reset();
-    ::operator delete[](pixels_, kPixelAlignment);
     g_liveCount.fetch_sub(1, std::memory_order_relaxed);
+}
+
+uint8_t* Picture::Pixels() {
+    // Whoever asks may write through the address at any time from now on: the
+    // pixels are not complete again until SharePixelsIfEqual is called, and
+    // may then differ from the file they were shared from.
+    Forget(this);
+    pages_.reset();
+    return pixels_;
+}
+
+bool Picture::SharePixelsIfEqual() {
+    const size_t bytes = RowBytes() * size_t(height_);
+    if (bytes < kShareBytes || drawnOn_ || mask_) return false;
+    std::vector<Picture*>& list = Candidates();
+    Forget(this);
+    bool shared = false;
+    for (auto it = list.rbegin(); it != list.rend() && !shared; ++it) {
+        Picture* other = *it;
+        if (other->width_ != width_ || other->height_ != height_ || other->hasAlpha_ != hasAlpha_ ||
+            other->drawnOn_ || other->mask_) {
+            continue;
+        }
+        if (!other->pages_) {
+            // The first like picture moves onto a file of its own pixels.
+            auto file = std::make_shared<SharedPages>();
+            file->length = PageRounded(bytes);
+            file->fd = memfd_create("ostrel4-picture", MFD_CLOEXEC);
+            if (file->fd < 0 || ftruncate(file->fd, off_t(file->length)) != 0) continue;
+            size_t done = 0;
+            while (done < bytes) {
+                const ssize_t n =
+                    pwrite(file->fd, other->pixels_ + done, bytes - done, off_t(done));
+                if (n <= 0) break;
+                done += size_t(n);
+            }
+            if (done < bytes || !MapEqualPages(other->pixels_, *file, nullptr, true)) continue;
+            other->pages_ = std::move(file);
+        }
+        shared = MapEqualPages(pixels_, *static_cast<const SharedPages*>(other->pages_.get()),
+                               other->pixels_, false);
+        if (shared) pages_ = other->pages_;
+    }
+    if (list.size() >= kShareCandidates) list.erase(list.begin());
+    list.push_back(this);
+    return shared;
 }
 
 Ref<Picture> Picture::New(int32_t width, int32_t height, int32_t depth, bool hasAlphaChannel) {
@@ -61,8 +192,9 @@ Ref<Picture> Picture::New(int32_t width, int32_t height, int32_t depth, bool has
         return Ref<Picture>();
     }
     const size_t bytes = size_t(width) * size_t(height) * 4;
-    auto* pixels = static_cast<uint8_t*>(::operator new[](bytes, kPixelAlignment, std::nothrow));
-    if (!pixels) return Ref<Picture>();
+    std::shared_ptr<uint8_t> store = NewStore(bytes);
+    if (!store) return Ref<Picture>();
+    uint8_t* pixels = store.get();
     if (hasAlphaChannel) {
         std::memset(pixels, 0, bytes);
     } else {
@@ -73,7 +205,7 @@ Ref<Picture> Picture::New(int32_t width, int32_t height, int32_t depth, bool has
         std::memcpy(&px, rgbx, 4);
         FillWords(reinterpret_cast<uint32_t*>(pixels), size_t(width) * size_t(height), px);
     }
-    return Ref<Picture>(new Picture(width, height, hasAlphaChannel, pixels));
+    return Ref<Picture>(new Picture(width, height, hasAlphaChannel, std::move(store)));
 }
 
 Ref<Picture> Picture::Mask(bool create) {
@@ -84,6 +216,9 @@ Ref<Picture> Picture::Mask(bool create) {
 }
 
 Ref<Graphics> Picture::GetGraphics() {
+    // The graphics write through the pixel address from now on, unseen.
+    Pixels();
+    drawnOn_ = true;
     return qt::MakePictureGraphics(Ref<Picture>(this));
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "fw/runtime/object.h"
 
@@ -17,7 +18,7 @@ namespace fw {
 class Graphics;
 
 class Picture : public Object {
-public:
+  public:
     // A new picture, every pixel opaque black (transparent black with alpha).
     // Width and height must be 1..32767 and depth 32; otherwise nil.
     static Ref<Picture> New(int32_t width, int32_t height, int32_t depth = 32,
@@ -29,15 +30,27 @@ public:
     int32_t Depth() const noexcept { return 32; }
     bool HasAlphaChannel() const noexcept { return hasAlpha_; }
 
-    uint8_t* Pixels() noexcept { return pixels_; }
+    // The pixels, to write.
+    uint8_t* Pixels();
+    // The pixels, to read.
     const uint8_t* Pixels() const noexcept { return pixels_; }
     size_t RowBytes() const noexcept { return size_t(width_) * 4; }
 
     // The picture's mask (a picture of the same size, white = transparent);
     // created on demand when `create` is true, otherwise nil when there is none.
     Ref<Picture> Mask(bool create);
-    // Drawing onto the picture itself.
+    // Drawing onto the picture itself. A picture drawn on this way never
+    // shares its pixels again.
     Ref<Graphics> GetGraphics();
+
+    // Once a large picture's pixels are complete (a plug-in has finished
+    // writing them), they are compared, page by page, with those of the like
+    // picture completed last that is still alive; the equal pages are then
+    // kept once for both, and the system copies a page for a picture only
+    // when that picture writes it. The whole-display pictures taken at start,
+    // one for each window, differ only where a window appeared meanwhile.
+    // True when any page is shared.
+    bool SharePixelsIfEqual();
 
     // Count of live pictures in the process, for leak checks in tests and benchmarks.
     static int64_t LiveCount() noexcept;
@@ -46,12 +59,15 @@ public:
     uint64_t Generation() const noexcept { return generation_; }
     void MarkChanged() noexcept { ++generation_; }
 
-private:
-    Picture(int32_t w, int32_t h, bool alpha, uint8_t* pixels);
+  private:
+    Picture(int32_t w, int32_t h, bool alpha, std::shared_ptr<uint8_t> store);
     int32_t width_;
     int32_t height_;
     bool hasAlpha_;
-    uint8_t* pixels_;
+    std::shared_ptr<uint8_t> store_;
+    uint8_t* pixels_;  // store_'s, for the readers' fast path
+    bool drawnOn_ = false;
+    std::shared_ptr<const void> pages_;  // the file its shared pages map
     uint64_t generation_ = 0;
     Ref<Picture> mask_;
 };
