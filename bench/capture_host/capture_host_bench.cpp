@@ -184,14 +184,26 @@ class RecordingReporter : public benchmark::ConsoleReporter {
     std::map<std::string, double> times;
 };
 
+// The rectangle captures and their floor run in rounds, each capture right
+// beside its floor, so that a machine whose speed drifts moves both alike;
+// the verdict judges the median of the per-round ratios.
+constexpr int kRounds = 3;
+
+std::string RoundName(int round) {
+    return round == 0 ? "" : "/round:" + std::to_string(round);
+}
+
 void Register(const std::string& on, bool withQt) {
     for (auto [w, h] : {std::pair{150, 75}, std::pair{400, 300}}) {
         const std::string size = "/" + std::to_string(w) + "x" + std::to_string(h);
-        const std::string host = on + "/rect/host" + size;
-        benchmark::RegisterBenchmark(host.c_str(), HostRect, host, w, h);
+        for (int round = 0; round < kRounds; ++round) {
+            const std::string host = on + "/rect/host" + size + RoundName(round);
+            benchmark::RegisterBenchmark(host.c_str(), HostRect, host, w, h);
+            benchmark::RegisterBenchmark(
+                (on + "/rect/bare_and_copy" + size + RoundName(round)).c_str(), BareReadAndCopy, w,
+                h);
+        }
         benchmark::RegisterBenchmark((on + "/rect/bare" + size).c_str(), BareRead, w, h, false);
-        benchmark::RegisterBenchmark((on + "/rect/bare_and_copy" + size).c_str(), BareReadAndCopy,
-                                     w, h);
         benchmark::RegisterBenchmark((on + "/rect/memcpy" + size).c_str(), Memcpy, w, h);
     }
     benchmark::RegisterBenchmark((on + "/rect/host_callbacks_only/400x300").c_str(),
@@ -204,6 +216,11 @@ void Register(const std::string& on, bool withQt) {
                                  1920, 1080);
     if (withQt) benchmark::RegisterBenchmark((on + "/display/qt_grab").c_str(), QtGrab);
     benchmark::RegisterBenchmark((on + "/display_list").c_str(), DisplayList);
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? -1.0 : v[v.size() / 2];
 }
 
 // The rectangle target holds on X11, where a read is a request to the
@@ -219,24 +236,32 @@ bool Report(const std::map<std::string, double>& t, const std::string& on, bool 
         const bool pass = value >= 0 && value <= limit;
         ok = ok && pass;
         std::printf("%-52s %8.3f (target <= %.2f) %s\n", what.c_str(), value, limit,
-                    pass ? "ok" : "MISSED");
+                    pass ? "ok" : "OVER");
     };
     auto info = [&](const std::string& what, double value) {
         std::printf("%-52s %8.3f\n", what.c_str(), value);
     };
     for (const char* size : {"/150x75", "/400x300"}) {
         const std::string rect = on + " rect" + size;
-        const double host = get(std::string("/rect/host") + size);
+        std::vector<double> ratios, hosts, floors;
+        for (int round = 0; round < kRounds; ++round) {
+            const double h = get(std::string("/rect/host") + size + RoundName(round));
+            const double f = get(std::string("/rect/bare_and_copy") + size + RoundName(round));
+            if (h < 0 || f <= 0) continue;
+            ratios.push_back(h / f);
+            hosts.push_back(h);
+            floors.push_back(f);
+        }
+        const double host = Median(hosts), floor = Median(floors);
         const double bare = get(std::string("/rect/bare") + size);
         const double copy = get(std::string("/rect/memcpy") + size);
-        const double floor = get(std::string("/rect/bare_and_copy") + size);
         if (x11) {
-            line(rect + " host / bare read", host / bare, 1.5);
+            line(rect + " host / (bare read and one copy)", Median(ratios), 1.2);
         } else {
-            info(rect + " host / bare read", host / bare);
+            info(rect + " host / (bare read and one copy)", Median(ratios));
         }
+        info(rect + " host / bare read", host / bare);
         info(rect + " bare read and one copy / bare read", floor / bare);
-        info(rect + " host / (bare read and one copy)", host / floor);
         info(rect + " host / memcpy", host / copy);
     }
     const double host = get("/display/host"), bare = get("/display/bare");
