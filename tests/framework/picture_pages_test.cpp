@@ -13,7 +13,7 @@ namespace {
 using fw::Picture;
 using fw::Ref;
 
-constexpr int32_t kW = 1024, kH = 512;  // 2 MB, past the size that is compared
+constexpr int32_t kW = 1024, kH = 1100;  // 4.4 MB, past the size that is compared
 
 uint32_t Word(const Picture& p, int32_t x, int32_t y) {
     uint32_t v;
@@ -86,7 +86,7 @@ TEST(PicturePages, SmallPicturesAndPicturesDrawnOnAreNotCompared) {
     char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    Ref<Picture> small1 = Picture::New(100, 100), small2 = Picture::New(100, 100);
+    Ref<Picture> small1 = Picture::New(1000, 1000), small2 = Picture::New(1000, 1000);
     EXPECT_FALSE(small1->SharePixelsIfEqual());
     EXPECT_FALSE(small2->SharePixelsIfEqual());
 

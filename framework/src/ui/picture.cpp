@@ -49,9 +49,10 @@ void FillWords(uint32_t* p, size_t n, uint32_t word) {
     for (; i < n; ++i) p[i] = word;
 }
 
-// Smaller pictures are made and dropped at every tick; comparing them would
-// only cost.
-constexpr size_t kShareBytes = size_t{1} << 20;
+// Smaller pictures are made and dropped at every tick, and the allocator
+// reuses their memory warm; they are neither put in mappings of their own nor
+// compared.
+constexpr size_t kShareBytes = size_t{4} << 20;
 constexpr size_t kShareCandidates = 4;
 
 size_t PageSize() {
