@@ -81,6 +81,24 @@ void DrawDisplayParts(cg::CGContextRef context, const cg::CGDirectDisplayID* ids
     if (!drawn) blank();
 }
 
+// Opaque black over the whole context, drawn as an image of one black pixel
+// stretched over it: a drawing that replaces every pixel, in the context's
+// own layout, on any host.
+void PaintBlack(cg::CGContextRef context) {
+    static const uint8_t kBlack[4] = {0, 0, 0, 0};
+    cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
+    if (space == nullptr) return;
+    cg::CGImageRef black = cg::CGImageCreate(1, 1, 8, 32, 4, space, 6, kBlack);
+    cg::CGColorSpaceRelease(space);
+    if (black == nullptr) return;
+    cg::CGContextDrawImage(
+        context,
+        cg::CGRectMake(0, 0, static_cast<double>(cg::CGBitmapContextGetWidth(context)),
+                       static_cast<double>(cg::CGBitmapContextGetHeight(context))),
+        black);
+    cg::CGImageRelease(black);
+}
+
 // The displays draw straight into the new picture's own bitmap context where
 // the host has one, so each pixel is written once; a host that keeps its
 // pictures in row buffers gets them through a bitmap of the rectangle's size.
@@ -91,22 +109,14 @@ PluginPicture CoreGraphicsRect(int32_t left, int32_t top, int32_t width, int32_t
     count = std::min<uint32_t>(count, 32);
     // No picture is larger; asking for more would only try a huge allocation.
     if (int64_t{width} > 32767 || int64_t{height} > 32767) return nullptr;
+    auto draw = [&](cg::CGContextRef picture) {
+        DrawDisplayParts(picture, ids, count, left, top, width, height,
+                         [picture] { PaintBlack(picture); });
+    };
+    ContextDrawing drawing = ContextDrawing::Of(draw);
     PictureWriter writer;
-    if (!AttachNewPicture(writer, width, height)) return nullptr;
-    if (cg::CGContextRef picture = writer.BitmapContext()) {
-        DrawDisplayParts(picture, ids, count, left, top, width, height, [&] {
-            const int32_t w = std::min(width, writer.Width());
-            const int32_t h = std::min(height, writer.Height());
-            WithLayout(writer.Format(), [&](auto l) {
-                const uint32_t black = PackPixel<decltype(l)::value>(0, 0, 0);
-                for (int32_t row = 0; row < h; ++row) {
-                    writer.MoveTo(0, row);
-                    writer.WriteRow(w, [&](int32_t) { return black; });
-                }
-            });
-        });
-        return writer.RenderPictureWriter();
-    }
+    if (!AttachNewPicture(writer, width, height, &drawing)) return nullptr;
+    if (drawing.drawn) return writer.RenderPictureWriter();
     cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
     if (space == nullptr) return nullptr;
     cg::CGContextRef bitmap =

@@ -210,22 +210,24 @@ PluginPicture ManipulateImagePixelDataRGB(cg::CGImageRef image, cg::CGColorSpace
     const size_t w = cg::CGImageGetWidth(image);
     const size_t h = cg::CGImageGetHeight(image);
     if (ImageBufferSize(w, h) == 0) return nullptr;
-    PictureWriter writer;
-    if (!AttachNewPicture(writer, static_cast<int64_t>(w), static_cast<int64_t>(h))) {
-        return nullptr;
-    }
     // An opaque image replaces every pixel that it covers, so where the host
     // keeps the picture in a bitmap context the image is drawn straight into
     // it, top-left corner on top-left corner: no bitmap between, no second pass.
-    if (cg::CGContextRef picture = writer.BitmapContext(); picture && IsOpaqueImage(image)) {
+    auto draw = [&](cg::CGContextRef picture) {
         const auto top =
             static_cast<double>(cg::CGBitmapContextGetHeight(picture)) - static_cast<double>(h);
         cg::CGContextDrawImage(
             picture,
             cg::CGRectMake(0, top, static_cast<cg::CGFloat>(w), static_cast<cg::CGFloat>(h)),
             image);
-        return writer.RenderPictureWriter();
+    };
+    ContextDrawing drawing = ContextDrawing::Of(draw);
+    PictureWriter writer;
+    if (!AttachNewPicture(writer, static_cast<int64_t>(w), static_cast<int64_t>(h),
+                          IsOpaqueImage(image) ? &drawing : nullptr)) {
+        return nullptr;
     }
+    if (drawing.drawn) return writer.RenderPictureWriter();
     DrawnImage drawn;
     if (!drawn.Draw(image, space, 6)) return nullptr;
     CopyXRGBRows(writer, drawn.pixels, 4 * drawn.width, drawn.width, drawn.height);

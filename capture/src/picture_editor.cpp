@@ -28,7 +28,7 @@ void PictureEditor::Release() {
     hasAlpha = false;
 }
 
-bool PictureEditor::GetPictureEditor(PluginPicture newPicture) {
+bool PictureEditor::GetPictureEditor(PluginPicture newPicture, ContextDrawing* drawing) {
     Release();
     if (newPicture == nullptr) return false;
     clearCacheOnRelease = true;
@@ -53,7 +53,7 @@ bool PictureEditor::GetPictureEditor(PluginPicture newPicture) {
     if (!IsConsole) {
         if (LockPictureDescription(newPicture, &description, kPictureDescriptionBitmapContext)) {
             IsDesktop = true;
-            return AttachDesktop(newPicture);
+            return AttachDesktop(newPicture, drawing);
         }
         if (IsDesktop) {
             hasAlpha = false;
@@ -63,7 +63,7 @@ bool PictureEditor::GetPictureEditor(PluginPicture newPicture) {
     return AttachConsole(newPicture);
 }
 
-bool PictureEditor::AttachDesktop(PluginPicture newPicture) {
+bool PictureEditor::AttachDesktop(PluginPicture newPicture, ContextDrawing* drawing) {
     auto fail = [&] {
         REALUnlockPictureDescription(newPicture);
         hasAlpha = false;
@@ -74,6 +74,10 @@ bool PictureEditor::AttachDesktop(PluginPicture newPicture) {
         return fail();
     }
     auto context = static_cast<cg::CGContextRef>(description.handle);
+    if (drawing != nullptr && drawing->draw != nullptr) {
+        drawing->draw(context, drawing->state);
+        drawing->drawn = true;
+    }
     auto* data = static_cast<unsigned char*>(cg::CGBitmapContextGetData(context));
     const size_t bitsPerPixel = cg::CGBitmapContextGetBitsPerPixel(context);
     const size_t contextWidth = cg::CGBitmapContextGetWidth(context);
@@ -147,12 +151,13 @@ PluginPicture PictureEditor::RenderPictureWriter() {
     return result;
 }
 
-bool AttachNewPicture(PictureWriter& writer, int64_t width, int64_t height) {
+bool AttachNewPicture(PictureWriter& writer, int64_t width, int64_t height,
+                      ContextDrawing* drawing) {
     if (width < 1 || width > 32767 || height < 1 || height > 32767) return false;
     PluginPicture picture =
         REALNewPicture(static_cast<int32_t>(width), static_cast<int32_t>(height), 32);
     if (picture == nullptr) return false;
-    const bool attached = writer.GetPictureEditor(picture);
+    const bool attached = writer.GetPictureEditor(picture, drawing);
     REALUnlockObject(picture);
     return attached;
 }

@@ -128,6 +128,21 @@ inline decltype(auto) WithLayout(int32_t format, Fn&& fn) {
     return fn(std::integral_constant<PixelLayout, PixelLayout::RGBX>{});
 }
 
+// A drawing that a builder makes into a desktop host's bitmap context while
+// the editor attaches, before the editor asks the context for its pixels: a
+// host whose new pictures are still to be filled then skips the fill when the
+// drawing replaces every pixel. `drawn` tells whether it ran.
+struct ContextDrawing {
+    void (*draw)(platform::cg::CGContextRef, void*) = nullptr;
+    void* state = nullptr;
+    bool drawn = false;
+
+    template <typename Fn>
+    static ContextDrawing Of(Fn& fn) {
+        return {[](platform::cg::CGContextRef c, void* s) { (*static_cast<Fn*>(s))(c); }, &fn};
+    }
+};
+
 class PictureEditor {
   public:
     PictureEditor() = default;
@@ -136,7 +151,8 @@ class PictureEditor {
     virtual ~PictureEditor() { Release(); }
 
     // Attaches the editor to `picture`. False leaves it holding nothing.
-    bool GetPictureEditor(PluginPicture picture);
+    // With `drawing`, a desktop attach makes it first.
+    bool GetPictureEditor(PluginPicture picture, ContextDrawing* drawing = nullptr);
 
     void SetPixel(uint8_t red, uint8_t green, uint8_t blue) {
         Store(WithLayout(format,
@@ -199,7 +215,7 @@ class PictureEditor {
     unsigned char* RowStart(int32_t row) const {
         return format == 8 ? rowPointers[row] : rowBase + static_cast<ptrdiff_t>(row) * rowBytes;
     }
-    bool AttachDesktop(PluginPicture picture);
+    bool AttachDesktop(PluginPicture picture, ContextDrawing* drawing);
     bool AttachConsole(PluginPicture picture);
 
     int32_t rowBytes = 0;
@@ -227,6 +243,7 @@ class PictureWriter final : public PictureEditor {
 // The builders' common start: a new width x height picture from the host,
 // attached to `writer`, with the creation reference already dropped. False
 // for a size outside 1..32767, no picture, or a refused attach.
-bool AttachNewPicture(PictureWriter& writer, int64_t width, int64_t height);
+bool AttachNewPicture(PictureWriter& writer, int64_t width, int64_t height,
+                      ContextDrawing* drawing = nullptr);
 
 }  // namespace zuvshot

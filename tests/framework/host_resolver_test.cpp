@@ -146,6 +146,36 @@ TEST_F(HostCallbacks, BitmapDescriptionWrapsThePicturesOwnBytes) {
     }
 }
 
+// A new picture is opaque black however it is looked at: through its bitmap
+// context, after an unlock that drew nothing, or straight from the framework.
+TEST_F(HostCallbacks, NewPicturesReadBlackBeforeAnythingIsDrawn) {
+    auto newPicture = Cb<PluginNewPictureFn>("newPicture");
+    auto lock = Cb<PluginLockPictureDescriptionFn>("REALLockPictureDescription");
+    auto unlock = Cb<PluginUnlockPictureDescriptionFn>("unlockPictureDescription");
+    const uint8_t black[4] = {0, 0, 0, 0xFF};
+    enum class Look { Framework, Context, AfterUnlock };
+    for (Look look : {Look::Framework, Look::Context, Look::AfterUnlock}) {
+        fw::Ref<fw::Picture> picture = fw::AdoptPluginPicture(newPicture(4, 3, 32));
+        ASSERT_TRUE(picture);
+        auto handle = fw::host::HandleOf<PluginPicture>(picture.Get());
+        PluginPictureDescription d{};
+        const uint8_t* pixels = nullptr;
+        if (look == Look::Framework) {
+            pixels = static_cast<const fw::Picture&>(*picture).Pixels();
+        } else {
+            ASSERT_TRUE(lock(handle, &d, kPictureDescriptionBitmapContext));
+            if (look == Look::Context) {
+                pixels = static_cast<const uint8_t*>(
+                    cg::CGBitmapContextGetData(static_cast<cg::CGContextRef>(d.handle)));
+            }
+            unlock(handle);
+            if (look == Look::AfterUnlock) pixels = picture->Pixels();
+        }
+        for (int i = 0; i < 12; ++i)
+            EXPECT_EQ(std::memcmp(pixels + 4 * i, black, 4), 0) << int(look) << " " << i;
+    }
+}
+
 TEST_F(HostCallbacks, RowBufferDescriptionsAreRefusedAndStrayUnlocksAreHarmless) {
     fw::Ref<fw::Picture> picture = fw::Picture::New(2, 2);
     auto handle = fw::host::HandleOf<PluginPicture>(picture.Get());

@@ -80,6 +80,19 @@ TEST(PicturePages, AlikePicturesShareTheirEqualPagesAndStayApart) {
     EXPECT_EQ(Word(*d, 7, 7), uint32_t(7 * kW + 7) * 2654435761u);
 }
 
+// The memory of a large picture let go serves the next one of its size, which
+// still starts black, not with the old pixels.
+TEST(PicturePages, ANewPictureInReusedMemoryStartsBlack) {
+    const uint8_t black[4] = {0, 0, 0, 0xFF};
+    for (bool owing : {false, true}) {
+        Patterned(0).Reset();
+        Ref<Picture> p = owing ? Picture::NewOwingFill(kW, kH) : Picture::New(kW, kH);
+        const uint8_t* px = static_cast<const Picture&>(*p).Pixels();
+        for (size_t i = 0; i < size_t(kW) * kH; i += 997)
+            ASSERT_EQ(std::memcmp(px + 4 * i, black, 4), 0) << owing << " " << i;
+    }
+}
+
 TEST(PicturePages, SmallPicturesAndPicturesDrawnOnAreNotCompared) {
     int argc = 1;
     char name[] = "picture_pages_test";

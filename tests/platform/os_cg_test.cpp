@@ -473,6 +473,38 @@ TEST_F(CoreGraphics, ClearRectUsesTheSameCoordinates) {
     CGColorSpaceRelease(rgb);
 }
 
+// A context over a buffer that is owed a fill writes it as soon as anything
+// could see the buffer, and not at all when a drawing replaces every pixel.
+TEST_F(CoreGraphics, OwedFillIsWrittenUnlessADrawingCoversEveryPixel) {
+    constexpr uint32_t kFill = 0xFF000000;  // R, G, B 0 and X 255 in RGBX
+    CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+    CGImageRef four = FourPixels(rgb);  // 2 x 2
+    enum class Use { Nothing, GetData, WholeDraw, PartDraw };
+    for (Use use : {Use::Nothing, Use::GetData, Use::WholeDraw, Use::PartDraw}) {
+        std::vector<uint32_t> buffer(4, 0x5A5A5A5A);
+        CGContextRef ctx = NewBitmapContextOwingFill(buffer.data(), 2, 2, 8, rgb, 5, kFill);
+        ASSERT_NE(ctx, nullptr);
+        if (use == Use::GetData) {
+            EXPECT_EQ(CGBitmapContextGetData(ctx), buffer.data());
+            EXPECT_EQ(buffer[3], kFill);
+        }
+        if (use == Use::WholeDraw) CGContextDrawImage(ctx, CGRectMake(0, 0, 2, 2), four);
+        if (use == Use::PartDraw) CGContextDrawImage(ctx, CGRectMake(0, 0, 1, 1), four);
+        CGContextRelease(ctx);
+        for (size_t i = 0; i < 4; ++i) {
+            const bool image = use == Use::WholeDraw || (use == Use::PartDraw && i == 2);
+            if (image) {
+                EXPECT_NE(buffer[i], kFill) << int(use) << " " << i;
+                EXPECT_NE(buffer[i], 0x5A5A5A5Au) << int(use) << " " << i;
+            } else {
+                EXPECT_EQ(buffer[i], kFill) << int(use) << " " << i;
+            }
+        }
+    }
+    CGImageRelease(four);
+    CGColorSpaceRelease(rgb);
+}
+
 TEST_F(CoreGraphics, ContextImageKeepsThePixelsOfItsMoment) {
     CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
     CGImageRef four = FourPixels(rgb);

@@ -10,8 +10,10 @@ class Picture;
 namespace fw::host {
 
 // A context over the picture's pixels (RGBX skip-last, or premultiplied
-// RGBA with an alpha channel); nullptr when none can be made.
+// RGBA with an alpha channel); nullptr when none can be made. A new
+// picture's fill becomes the context's to write, unless drawn over first.
 void* CreatePictureContext(Picture& picture);
-void ReleasePictureContext(void* context);
+// Lets go of the context; the picture's pixels are complete then.
+void ReleasePictureContext(void* context, const Picture& picture);
 
 }  // namespace fw::host

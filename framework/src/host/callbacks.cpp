@@ -124,7 +124,8 @@ static void HostRegisterModule(PluginModuleDefinition* module) {
 
 static PluginPicture HostNewPicture(int32_t width, int32_t height, int32_t depth) {
     try {
-        return HandleOf<PluginPicture>(Picture::New(width, height, depth).Detach());
+        // Its black is written only where the plug-in does not draw over it.
+        return HandleOf<PluginPicture>(Picture::NewOwingFill(width, height, depth).Detach());
     } catch (...) {
         return nullptr;
     }
@@ -176,8 +177,8 @@ static void HostUnlockPictureDescription(PluginPicture picture) {
     auto it = Locks().find(p);
     if (it == Locks().end()) return;  // an unlock after a refused lock
     if (--it->second.count > 0) return;
-    ReleasePictureContext(it->second.context);
     Ref<Picture> hold = std::move(it->second.picture);
+    ReleasePictureContext(it->second.context, *hold);
     Locks().erase(it);
     // The plug-in has finished writing.
     hold->SharePixelsIfEqual();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -27,8 +28,8 @@ constexpr std::align_val_t kPixelAlignment{64};
 
 std::atomic<int64_t> g_liveCount{0};
 
-// Every new opaque picture is filled before anything is drawn into it, so the
-// fill runs at store bandwidth: four aligned 16-byte stores per cache line.
+// A new picture is filled before anything but a whole drawing looks at it, so
+// the fill runs at store bandwidth: four aligned 16-byte stores per cache line.
 // The buffer starts on a 64-byte boundary (kPixelAlignment).
 void FillWords(uint32_t* p, size_t n, uint32_t word) {
     size_t i = 0;
@@ -63,24 +64,63 @@ size_t PageRounded(size_t bytes) {
     return (bytes + PageSize() - 1) / PageSize() * PageSize();
 }
 
+// The mapping of a large picture let go last, kept for the next picture of
+// its size: pictures made again and again at that size would otherwise pay
+// for fresh pages every time. It goes once no picture has wanted it for a
+// few seconds (Picture::ReleaseUnusedMemory).
+struct Spare {
+    uint8_t* pixels = nullptr;
+    size_t length = 0;
+    std::chrono::steady_clock::time_point since{};
+};
+Spare g_spare;
+constexpr std::chrono::seconds kSpareFor{3};
+
+void DropSpare() {
+    if (g_spare.pixels) munmap(g_spare.pixels, g_spare.length);
+    g_spare = Spare{};
+}
+
+// Unmaps a large picture's pixels, or keeps them as the spare when no page of
+// them was ever mapped from elsewhere.
+struct Unmap {
+    size_t length = 0;
+    bool ownPagesOnly = true;
+    void operator()(uint8_t* p) const {
+        if (!ownPagesOnly) {
+            munmap(p, length);
+            return;
+        }
+        DropSpare();
+        g_spare = Spare{p, length, std::chrono::steady_clock::now()};
+    }
+};
+struct AlignedDelete {
+    void operator()(uint8_t* p) const { ::operator delete[](p, kPixelAlignment); }
+};
+
 // Large pictures live in mappings of their own, so that runs of their pages
 // can later be mapped from a file that other pictures share.
 std::shared_ptr<uint8_t> NewStore(size_t bytes) {
-    uint8_t* pixels = nullptr;
-    std::function<void(uint8_t*)> release;
-    if (bytes >= kShareBytes) {
-        const size_t length = PageRounded(bytes);
-        void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (m == MAP_FAILED) return nullptr;
-        pixels = static_cast<uint8_t*>(m);
-        release = [length](uint8_t* p) { munmap(p, length); };
-    } else {
-        pixels = static_cast<uint8_t*>(::operator new[](bytes, kPixelAlignment, std::nothrow));
-        if (!pixels) return nullptr;
-        release = [](uint8_t* p) { ::operator delete[](p, kPixelAlignment); };
-    }
     try {
-        return std::shared_ptr<uint8_t>(pixels, std::move(release));
+        if (bytes >= kShareBytes) {
+            const size_t length = PageRounded(bytes);
+            uint8_t* pixels = nullptr;
+            if (g_spare.pixels && g_spare.length == length) {
+                pixels = g_spare.pixels;
+                g_spare = Spare{};
+            } else {
+                void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+                               -1, 0);
+                if (m == MAP_FAILED) return nullptr;
+                pixels = static_cast<uint8_t*>(m);
+            }
+            return std::shared_ptr<uint8_t>(pixels, Unmap{length});
+        }
+        auto* pixels =
+            static_cast<uint8_t*>(::operator new[](bytes, kPixelAlignment, std::nothrow));
+        if (!pixels) return nullptr;
+        return std::shared_ptr<uint8_t>(pixels, AlignedDelete{});
     } catch (const std::bad_alloc&) {
         return nullptr;  // the deleter has run
     }
@@ -99,7 +139,10 @@ struct SharedPages {
 
 // Puts the pages of `pixels` that equal those of `file` (every page when
 // `all`) onto the file; true when any page is. The address stays the same.
-bool MapEqualPages(uint8_t* pixels, const SharedPages& file, const uint8_t* like, bool all) {
+bool MapEqualPages(const std::shared_ptr<uint8_t>& store, const SharedPages& file,
+                   const uint8_t* like, bool all) {
+    uint8_t* pixels = store.get();
+    if (Unmap* unmap = std::get_deleter<Unmap>(store)) unmap->ownPagesOnly = false;
     const size_t page = PageSize();
     bool mapped = false;
     size_t run = 0;
@@ -143,6 +186,7 @@ Picture::~Picture() {
 }
 
 uint8_t* Picture::Pixels() {
+    PayFill();
     // Whoever asks may write through the address at any time from now on: the
     // pixels are not complete again until SharePixelsIfEqual is called, and
     // may then differ from the file they were shared from.
@@ -152,6 +196,7 @@ uint8_t* Picture::Pixels() {
 }
 
 bool Picture::SharePixelsIfEqual() {
+    PayFill();
     const size_t bytes = RowBytes() * size_t(height_);
     if (bytes < kShareBytes || drawnOn_ || mask_) return false;
     std::vector<Picture*>& list = Candidates();
@@ -176,10 +221,10 @@ bool Picture::SharePixelsIfEqual() {
                 if (n <= 0) break;
                 done += size_t(n);
             }
-            if (done < bytes || !MapEqualPages(other->pixels_, *file, nullptr, true)) continue;
+            if (done < bytes || !MapEqualPages(other->store_, *file, nullptr, true)) continue;
             other->pages_ = std::move(file);
         }
-        shared = MapEqualPages(pixels_, *static_cast<const SharedPages*>(other->pages_.get()),
+        shared = MapEqualPages(store_, *static_cast<const SharedPages*>(other->pages_.get()),
                                other->pixels_, false);
         if (shared) pages_ = other->pages_;
     }
@@ -188,25 +233,52 @@ bool Picture::SharePixelsIfEqual() {
     return shared;
 }
 
-Ref<Picture> Picture::New(int32_t width, int32_t height, int32_t depth, bool hasAlphaChannel) {
+Ref<Picture> Picture::NewOwingFill(int32_t width, int32_t height, int32_t depth,
+                                   bool hasAlphaChannel) {
     if (width < 1 || width > 32767 || height < 1 || height > 32767 || depth != 32) {
         return Ref<Picture>();
     }
-    const size_t bytes = size_t(width) * size_t(height) * 4;
-    std::shared_ptr<uint8_t> store = NewStore(bytes);
+    std::shared_ptr<uint8_t> store = NewStore(size_t(width) * size_t(height) * 4);
     if (!store) return Ref<Picture>();
-    uint8_t* pixels = store.get();
-    if (hasAlphaChannel) {
-        std::memset(pixels, 0, bytes);
-    } else {
-        // Opaque black; the unused byte is kept at 255 so that Qt, which reads
-        // these bytes as RGBX, sees a valid opaque pixel.
-        const uint8_t rgbx[4] = {0, 0, 0, 0xFF};
-        uint32_t px;
-        std::memcpy(&px, rgbx, 4);
-        FillWords(reinterpret_cast<uint32_t*>(pixels), size_t(width) * size_t(height), px);
+    Ref<Picture> p(new Picture(width, height, hasAlphaChannel, std::move(store)));
+    p->fillOwed_ = true;
+    return p;
+}
+
+Ref<Picture> Picture::New(int32_t width, int32_t height, int32_t depth, bool hasAlphaChannel) {
+    Ref<Picture> p = NewOwingFill(width, height, depth, hasAlphaChannel);
+    if (p) p->PayFill();
+    return p;
+}
+
+uint32_t Picture::FillWord() const {
+    // Opaque black; the unused byte is kept at 255 so that Qt, which reads
+    // these bytes as RGBX, sees a valid opaque pixel. With alpha: transparent.
+    const uint8_t rgbx[4] = {0, 0, 0, hasAlpha_ ? uint8_t(0) : uint8_t(0xFF)};
+    uint32_t word;
+    std::memcpy(&word, rgbx, 4);
+    return word;
+}
+
+void Picture::PayFill() const {
+    if (!fillOwed_) return;
+    fillOwed_ = false;
+    if (payFill_) {
+        std::function<bool()> pay = std::move(payFill_);
+        payFill_ = nullptr;
+        if (pay()) return;
     }
-    return Ref<Picture>(new Picture(width, height, hasAlphaChannel, std::move(store)));
+    FillWords(reinterpret_cast<uint32_t*>(pixels_), size_t(width_) * size_t(height_), FillWord());
+}
+
+uint8_t* Picture::PixelsOwingFill(bool* owed, uint32_t* fill, std::function<bool()> pay) {
+    *owed = fillOwed_ && !payFill_;
+    if (!*owed) return Pixels();
+    Forget(this);
+    pages_.reset();
+    *fill = FillWord();
+    payFill_ = std::move(pay);
+    return pixels_;
 }
 
 Ref<Picture> Picture::Mask(bool create) {
@@ -221,6 +293,11 @@ Ref<Graphics> Picture::GetGraphics() {
     Pixels();
     drawnOn_ = true;
     return qt::MakePictureGraphics(Ref<Picture>(this));
+}
+
+void Picture::ReleaseUnusedMemory() {
+    if (g_spare.pixels && std::chrono::steady_clock::now() - g_spare.since >= kSpareFor)
+        DropSpare();
 }
 
 int64_t Picture::LiveCount() noexcept {

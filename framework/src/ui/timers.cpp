@@ -21,6 +21,7 @@
 
 #include "fw/ui/application.h"
 #include "fw/ui/controls.h"
+#include "fw/ui/picture.h"
 #include "platform/screen.h"
 #include "ui/ui_state.h"
 
@@ -114,9 +115,11 @@ void FireBatch(int64_t now, bool wallClock) {
         InputMoment moment;
         while (int64_t id = NextDue(now, wallClock)) FireEntry(id, now);
     }
-    // Captures run on timers, so this is also where the screen notices that
-    // they have stopped needing the memory of larger reads.
+    // Captures run on timers, so this is also where the screen and the
+    // pictures notice that they have stopped needing the memory of larger
+    // reads and pictures.
     platform::CurrentScreen().ReleaseUnused();
+    Picture::ReleaseUnusedMemory();
 }
 
 // The wall clock's timers share one Qt timer, set for the earliest due time.

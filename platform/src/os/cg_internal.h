@@ -64,6 +64,8 @@ struct OpaqueCGImage : os::Object {
 struct OpaqueCGContext : os::Object {
     OpaqueCGContext() : Object(os::ObjectKind::BitmapContext) {}
     ~OpaqueCGContext() override {
+        // A caller's buffer gets the fill it was owed.
+        if (unset && !own) Writable();
         if (space != nullptr) space->Release();
     }
     // The pixels, ready to be written: a buffer that an image still shares is
@@ -80,10 +82,11 @@ struct OpaqueCGContext : os::Object {
     uint8_t* data = nullptr;
     Buffer own;            // null over a caller's buffer
     bool exposed = false;  // the data address was handed out: images must copy
-    // Our own buffer was not zero-filled yet. A new context reads as zero, but
-    // captures overwrite it whole right away, so the fill waits until some
-    // use could see it.
+    // The buffer was not filled yet: our own with zeros, a caller's that was
+    // owed a fill with `unsetWord`. Captures overwrite it whole right away, so
+    // the fill waits until some use could see it.
     bool unset = false;
+    uint32_t unsetWord = 0;
 };
 
 // A new image of `width` × `height` pixels with room for rows of

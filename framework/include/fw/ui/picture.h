@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "fw/runtime/object.h"
@@ -23,6 +24,12 @@ class Picture : public Object {
     // Width and height must be 1..32767 and depth 32; otherwise nil.
     static Ref<Picture> New(int32_t width, int32_t height, int32_t depth = 32,
                             bool hasAlphaChannel = false);
+    // The same picture, but its black is written only when someone first
+    // looks at its pixels, unless a plug-in's bitmap context takes the fill
+    // over first (PixelsOwingFill): the plug-in host's new pictures, which
+    // captures overwrite whole.
+    static Ref<Picture> NewOwingFill(int32_t width, int32_t height, int32_t depth = 32,
+                                     bool hasAlphaChannel = false);
     ~Picture() override;
 
     int32_t Width() const noexcept { return width_; }
@@ -33,7 +40,18 @@ class Picture : public Object {
     // The pixels, to write.
     uint8_t* Pixels();
     // The pixels, to read.
-    const uint8_t* Pixels() const noexcept { return pixels_; }
+    const uint8_t* Pixels() const {
+        if (fillOwed_) PayFill();
+        return pixels_;
+    }
+
+    // For the plug-in host: the pixels to write, without the fill when it is
+    // still owed. Then `*owed` is set, `*fill` is the word (in memory order)
+    // that every pixel counts as, and the caller takes the fill over: the
+    // next look at the pixels calls `pay`, which writes the fill where it is
+    // still due and returns true, or returns false for the picture to write
+    // it itself.
+    uint8_t* PixelsOwingFill(bool* owed, uint32_t* fill, std::function<bool()> pay);
     size_t RowBytes() const noexcept { return size_t(width_) * 4; }
 
     // The picture's mask (a picture of the same size, white = transparent);
@@ -52,6 +70,10 @@ class Picture : public Object {
     // True when any page is shared.
     bool SharePixelsIfEqual();
 
+    // Lets go of memory kept for pictures that no picture has needed for a
+    // few seconds. Cheap enough to call on every turn of the event loop.
+    static void ReleaseUnusedMemory();
+
     // Count of live pictures in the process, for leak checks in tests and benchmarks.
     static int64_t LiveCount() noexcept;
     // Bumped whenever the pixels may have changed (a plug-in's cache clear);
@@ -68,6 +90,10 @@ class Picture : public Object {
     uint8_t* pixels_;  // store_'s, for the readers' fast path
     bool drawnOn_ = false;
     std::shared_ptr<const void> pages_;  // the file its shared pages map
+    void PayFill() const;
+    uint32_t FillWord() const;
+    mutable bool fillOwed_ = false;
+    mutable std::function<bool()> payFill_;  // set while someone else owes it
     uint64_t generation_ = 0;
     Ref<Picture> mask_;
 };

@@ -187,4 +187,15 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image);
 // An image of the context's pixels as they are now, in the context's layout.
 CGImageRef CGBitmapContextCreateImage(CGContextRef context);
 
+// Not a CoreGraphics call: the framework's pictures use it. A context like
+// CGBitmapContextCreate's over the caller's `data`, which is owed a fill: its
+// pixels count as `fill` (a 32-bit word in memory order, for every pixel)
+// although nothing has written them yet. The fill is written at the latest
+// when the context is first asked for its data, draws over part of its
+// pixels, makes an image or goes; a drawing that replaces every pixel makes
+// it needless.
+CGContextRef NewBitmapContextOwingFill(void* data, size_t width, size_t height, size_t bytesPerRow,
+                                       CGColorSpaceRef space, CGBitmapInfo bitmapInfo,
+                                       uint32_t fill);
+
 }  // namespace platform::cg
