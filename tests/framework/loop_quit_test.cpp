@@ -1,13 +1,20 @@
 // The event loop: the application's Open, quitting (menu, code, signals) with
-// every window's Close raised once, and the yield.
+// every window's Close raised once, requests held back while an Open runs,
+// and the yield.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QTimer>
 #include <csignal>
+#include <functional>
+#include <ostream>
+#include <string>
 
 #include "fw/runtime/loop.h"
 #include "fw/testing/headless.h"
 #include "fw/ui/application.h"
+#include "ui/peers.h"
 #include "ui_test_windows.h"
 
 namespace {
@@ -68,7 +75,7 @@ TEST_F(LoopTest, QuitFromCodeRunsThePanelsCloseFirstAndOnlyOnce) {
 }
 
 TEST_F(LoopTest, TerminationSignalsTakeTheQuitPath) {
-    for (int sig : {SIGTERM, SIGINT}) {
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
         auto panel = MakePanel();
         headless.StartApplication();  // installs the signal watch
         ASSERT_EQ(raise(sig), 0);
@@ -77,6 +84,77 @@ TEST_F(LoopTest, TerminationSignalsTakeTheQuitPath) {
         EXPECT_EQ(std::count(panel->log.begin(), panel->log.end(), "Close"), 1) << sig;
         EXPECT_EQ(panel->other->log.back(), "Close");
     }
+}
+
+// A panel whose Open yields a few times, as a long settings reader does; its
+// Close quits, which closes the rest.
+struct SlowPanel : Panel {
+    SlowPanel() {
+        HookEvent(fw::WindowEvent::kOpen, [this] {
+            for (int i = 0; i < 5; ++i) fw::RuntimeBackgroundTask();
+            log.push_back("Open done");
+        });
+    }
+};
+
+struct HeldRequest {
+    const char* name;
+    std::function<void(fw::testing::Headless&, const fw::Ref<fw::Window>& panel)> request;
+};
+
+void PrintTo(const HeldRequest& r, std::ostream* os) {
+    *os << r.name;
+}
+
+class HeldRequestTest : public LoopTest, public ::testing::WithParamInterface<HeldRequest> {};
+
+TEST_P(HeldRequestTest, ArrivingWhileOpenRunsItIsCarriedOutWhenOpenHasFinished) {
+    headless.StartApplication();  // watches the signals
+    auto other = uitest::MakeProbe({{"Frame", 7}});
+    auto panel = fw::New<SlowPanel>();
+    // Runs at the panel's first yield.
+    headless.Post([this, panel] { GetParam().request(headless, panel); });
+    panel->Constructor();
+    headless.ProcessEvents();
+
+    const auto done = std::find(panel->log.begin(), panel->log.end(), "Open done");
+    ASSERT_NE(done, panel->log.end());
+    EXPECT_EQ(std::count(done, panel->log.end(), "Close"), 1);
+    EXPECT_EQ(std::count(panel->log.begin(), panel->log.end(), "Close"), 1);
+    EXPECT_TRUE(headless.QuitRequested());
+    EXPECT_EQ(headless.QuitCode(), 0);
+    EXPECT_FALSE(panel->IsOpen() || other->IsOpen());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, HeldRequestTest,
+    ::testing::Values(
+        HeldRequest{"Terminate", [](auto&, const auto&) { raise(SIGTERM); }},
+        HeldRequest{"Interrupt", [](auto&, const auto&) { raise(SIGINT); }},
+        HeldRequest{"HangUp", [](auto&, const auto&) { raise(SIGHUP); }},
+        HeldRequest{"QuitFromCode", [](auto&, const auto&) { fw::RB_ApplicationQuit(0); }},
+        HeldRequest{"CloseBox", [](auto& h, const auto& panel) { h.RequestClose(panel); }},
+        HeldRequest{"ControlQ",
+                    [](auto&, const auto& panel) {
+                        QKeyEvent press(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier);
+                        QApplication::sendEvent(panel->Peer()->Content(), &press);
+                    }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LoopTest, ExitClosesEveryWindowOnceWhenACloseFreesTheOthers) {
+    int closes = 0;
+    {
+        // Held by the framework alone: the panel's quit closes, and so frees,
+        // the other window while the exit is still going through the windows.
+        auto panel = fw::New<Panel>();
+        panel->Constructor();
+        auto other = uitest::MakeProbe();
+        other->HookEvent(fw::WindowEvent::kClose, [&closes] { ++closes; });
+    }
+    fw::RuntimeExit();
+    EXPECT_EQ(closes, 1);
+    EXPECT_TRUE(fw::RuntimeOpenWindows().empty());
+    EXPECT_TRUE(headless.QuitRequested());
 }
 
 TEST_F(LoopTest, RunRaisesOpenOnceAndReturnsAfterQuit) {

@@ -167,8 +167,9 @@ class ProgramTest : public ::testing::Test {
     }
 
     // Runs the program's start up to a running event loop: classes, start
-    // sequence, App's Open and with it the panel's.
-    void Start(int32_t pixelsPerPoint = 1) {
+    // sequence, App's Open and with it the panel's; `beforeOpen` runs just
+    // before App's Open, once the start sequence has bound the plug-ins.
+    void Start(int32_t pixelsPerPoint = 1, const std::function<void()>& beforeOpen = {}) {
         platform::SetCurrentScreen(std::make_unique<TestScreen>(pixelsPerPoint));
         auto keys = std::make_unique<TestHotKeys>();
         hotKeys = keys.get();
@@ -179,6 +180,7 @@ class ProgramTest : public ::testing::Test {
         InitClasses();
         ASSERT_TRUE(StartSequence());
         CaptureLog::Install();
+        if (beforeOpen) beforeOpen();
         h.StartApplication();
     }
 

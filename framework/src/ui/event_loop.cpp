@@ -1,5 +1,6 @@
 // The framework's one event loop, on Qt's, and the state around it: the open
-// windows, the quit sequence, signals and the platform's hot keys.
+// windows, the quit sequence, requests held back while an Open event runs,
+// signals and the platform's hot keys.
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "fw/runtime/loop.h"
@@ -34,8 +36,19 @@ int32_t g_quitCode = 0;
 bool g_appOpenRaised = false;
 // The framework holds every open window: a program may drop its last
 // reference to a window it showed (an implicit instance) and the window stays.
-std::vector<Ref<Window>> g_openWindows;
+std::vector<Ref<Window>>& OpenWindows() {
+    static std::vector<Ref<Window>> windows;
+    return windows;
+}
 Window* g_lastShown = nullptr;
+// Open events running (nested: the application's Open shows the panel, whose
+// Open runs inside it), and what arrived meanwhile that may not run before
+// they have finished, in order of arrival.
+int g_openDepth = 0;
+std::vector<std::function<void()>>& HeldRequests() {
+    static auto* requests = new std::vector<std::function<void()>>;
+    return *requests;
+}
 int g_signalPipe[2] = {-1, -1};
 QSocketNotifier* g_signalNotifier = nullptr;
 QSocketNotifier* g_hotKeyNotifier = nullptr;
@@ -52,10 +65,20 @@ char** Argv() {
 }
 
 // Pumps pending events for RuntimeBackgroundTask; the runtime's own guard
-// keeps the yielding handler from being entered again through it.
+// keeps the yielding handler from being entered again through it. While an
+// Open event runs the user's clicks and keys wait until it has finished: they
+// would act on a program that is only half there.
 void YieldToEvents() {
     InputMomentPause pause;
-    if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (!QCoreApplication::instance()) return;
+    QCoreApplication::processEvents(g_openDepth > 0 ? QEventLoop::ExcludeUserInputEvents
+                                                    : QEventLoop::AllEvents);
+}
+
+void RunHeldRequests() {
+    std::vector<std::function<void()>> requests = std::move(HeldRequests());
+    HeldRequests().clear();
+    for (const auto& request : requests) RuntimeDispatch(request);
 }
 
 void OnSignal(int sig) {
@@ -99,24 +122,41 @@ void EnsureToolkit() {
 }
 
 void RegisterOpenWindow(Window* w) {
-    for (const auto& open : g_openWindows) {
+    for (const auto& open : OpenWindows()) {
         if (open.Get() == w) return;
     }
-    g_openWindows.emplace_back(w);
+    OpenWindows().emplace_back(w);
 }
 void UnregisterOpenWindow(Window* w) {
     if (g_lastShown == w) g_lastShown = nullptr;
-    auto it = std::find_if(g_openWindows.begin(), g_openWindows.end(),
+    auto& windows = OpenWindows();
+    auto it = std::find_if(windows.begin(), windows.end(),
                            [w](const Ref<Window>& open) { return open.Get() == w; });
-    if (it == g_openWindows.end()) return;
+    if (it == windows.end()) return;
     // Dropped after the list is consistent again: this may be the last reference.
     Ref<Window> last = std::move(*it);
-    g_openWindows.erase(it);
+    windows.erase(it);
 }
 std::vector<Window*> OpenWindowList() {
     std::vector<Window*> out;
-    for (const auto& w : g_openWindows) out.push_back(w.Get());
+    for (const auto& w : OpenWindows()) out.push_back(w.Get());
     return out;
+}
+void CloseAllWindows() {
+    // A Close handler may close, and so free, any other window (the panel's
+    // quits, which closes the rest): the next window is looked up afresh each
+    // time and held while it closes.
+    for (;;) {
+        Ref<Window> next;
+        for (const auto& w : OpenWindows()) {
+            if (!w->IsClosing()) {
+                next = w;
+                break;
+            }
+        }
+        if (!next) return;
+        next->Close();
+    }
 }
 void NoteWindowShown(Window* w) {
     g_lastShown = w;
@@ -141,23 +181,49 @@ int32_t QuitCode() {
     return g_quitCode;
 }
 void ResetQuitState() {
+    HeldRequests().clear();
     g_quitRequested = false;
     g_inQuit = false;
     g_quitCode = 0;
 }
 
+bool OpenEventRunning() {
+    return g_openDepth > 0;
+}
+void RunAsOpenEvent(const std::function<void()>& open) {
+    ++g_openDepth;
+    try {
+        open();
+    } catch (...) {
+        if (--g_openDepth == 0) RunHeldRequests();
+        throw;
+    }
+    if (--g_openDepth == 0) RunHeldRequests();
+}
+void WhenNoOpenEventRuns(std::function<void()> request) {
+    if (g_openDepth > 0) {
+        HeldRequests().push_back(std::move(request));
+    } else {
+        RuntimeDispatch(request);
+    }
+}
+
 void RaiseApplicationOpen() {
     if (g_appOpenRaised) return;
     g_appOpenRaised = true;
+    // A quit that came first (a signal at start) leaves nothing to open.
+    if (g_quitRequested) return;
     Ref<Application> app = getAppObject();
-    if (app) RuntimeDispatch([&app]() { app->Event_Open(); });
+    if (app) RunAsOpenEvent([&app]() { RuntimeDispatch([&app]() { app->Event_Open(); }); });
 }
 void ResetApplicationOpen() {
     g_appOpenRaised = false;
 }
 
 void HandleSignal(int sig) {
-    if (sig == SIGTERM || sig == SIGINT) RB_ApplicationQuit(0);
+    // A closed terminal or an ending session (SIGHUP) ends the program as a
+    // request to stop does, through the quit that saves.
+    if (sig == SIGTERM || sig == SIGINT || sig == SIGHUP) RB_ApplicationQuit(0);
 }
 
 void InstallWatchers(bool watchSignals) {
@@ -174,8 +240,7 @@ void InstallWatchers(bool watchSignals) {
             sa.sa_handler = &OnSignal;
             sigemptyset(&sa.sa_mask);
             sa.sa_flags = SA_RESTART;
-            sigaction(SIGTERM, &sa, nullptr);
-            sigaction(SIGINT, &sa, nullptr);
+            for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &sa, nullptr);
         }
     }
     // The hot keys may have been replaced since the last look (a new back-end).
@@ -199,6 +264,9 @@ void InstallWatchers(bool watchSignals) {
 
 void RuntimeInit() {
     detail::EnsureToolkit();
+    // From the start on, a request to stop is a quit like any other: it waits
+    // in the watch until the loop runs.
+    detail::InstallWatchers();
 }
 
 void RuntimeRun() {
@@ -213,6 +281,13 @@ void RuntimeRun() {
 }
 
 void RB_ApplicationQuit(int32_t code) {
+    // A quit while an Open event runs (a signal or a close handled in a yield
+    // of the settings reader) would close windows that are still being set up,
+    // and their Close would save what was never loaded: it waits for the Open.
+    if (detail::OpenEventRunning()) {
+        detail::WhenNoOpenEventRuns([code]() { RB_ApplicationQuit(code); });
+        return;
+    }
     // The first request's code stands: a Close handler that quits again while
     // the quit closes the windows does not change it.
     if (!detail::g_quitRequested) detail::g_quitCode = code;
@@ -221,27 +296,13 @@ void RB_ApplicationQuit(int32_t code) {
     // closed; the outer call finishes the job.
     if (detail::g_inQuit) return;
     detail::g_inQuit = true;
-    for (;;) {
-        Window* next = nullptr;
-        for (Window* w : detail::OpenWindowList()) {
-            if (!w->IsClosing()) {
-                next = w;
-                break;
-            }
-        }
-        if (!next) break;
-        Ref<Window> keep(next);
-        keep->Close();
-    }
+    detail::CloseAllWindows();
     detail::g_inQuit = false;
     if (QCoreApplication::instance()) QCoreApplication::exit(code);
 }
 
 int32_t RuntimeExit() {
-    for (Window* w : detail::OpenWindowList()) {
-        Ref<Window> keep(w);
-        if (!w->IsClosing()) keep->Close();
-    }
+    detail::CloseAllWindows();
     if (QCoreApplication::instance()) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

@@ -2,7 +2,9 @@
 #include "fw/testing/headless.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QTimer>
 #include <csignal>
 #include <memory>
 #include <stdexcept>
@@ -13,6 +15,7 @@
 #include "platform/hotkeys.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "ui/peers.h"
 #include "ui/ui_state.h"
 
 #if defined(__has_feature)
@@ -80,10 +83,7 @@ Headless::Headless() : state_(std::make_unique<State>()) {
 Headless::~Headless() {
     // Whatever a test left open goes, without raising more of the program's events
     // than a quit would.
-    for (Window* w : detail::OpenWindowList()) {
-        Ref<Window> keep(w);
-        keep->Close();
-    }
+    detail::CloseAllWindows();
     RuntimeRegisterAppObject(Ref<Application>());
     ProcessEvents();
     detail::ResetQuitState();
@@ -156,6 +156,16 @@ const std::string& Headless::PreferencesPath() const {
 void Headless::RaiseSignal(int sig) {
     detail::HandleSignal(sig);
     ProcessEvents();
+}
+
+void Headless::Post(std::function<void()> event) {
+    QTimer::singleShot(0, QCoreApplication::instance(), std::move(event));
+}
+
+void Headless::RequestClose(const Ref<Window>& window) {
+    if (!window || !window->Peer() || !window->Peer()->Top()) return;
+    QCloseEvent event;
+    QCoreApplication::sendEvent(window->Peer()->Top(), &event);
 }
 
 }  // namespace fw::testing

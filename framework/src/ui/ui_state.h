@@ -65,6 +65,8 @@ class InputMomentPause {
 void RegisterOpenWindow(Window* w);
 void UnregisterOpenWindow(Window* w);
 std::vector<Window*> OpenWindowList();
+// Closes every open window, each once, also when a Close handler closes others.
+void CloseAllWindows();
 void NoteWindowShown(Window* w);
 Window* LastShownWindow();
 
@@ -85,9 +87,18 @@ void ResetQuitState();
 // The application object's Open, queued by RuntimeRun; raised at most once.
 void RaiseApplicationOpen();
 void ResetApplicationOpen();
-// Signals (SIGTERM, SIGINT) arrive here on the event loop.
+// Open events (a window's, with its controls', and the application's) run
+// through RunAsOpenEvent. Requests from outside the program's code that would
+// take apart what an Open sets up (a quit, the window manager closing a
+// window) go through WhenNoOpenEventRuns: at once when none runs, otherwise
+// held and carried out, in order of arrival, when the outermost has finished.
+void RunAsOpenEvent(const std::function<void()>& open);
+bool OpenEventRunning();
+void WhenNoOpenEventRuns(std::function<void()> request);
+// Signals (SIGTERM, SIGINT, SIGHUP) arrive here on the event loop.
 void HandleSignal(int signal);
-// Starts watching the platform's hot keys and, with `watchSignals`, SIGTERM and SIGINT.
+// Starts watching the platform's hot keys and, with `watchSignals`, SIGTERM,
+// SIGINT and SIGHUP.
 void InstallWatchers(bool watchSignals = true);
 
 }  // namespace fw::detail

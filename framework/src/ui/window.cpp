@@ -209,7 +209,7 @@ void TopWidget::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (!owner || !owner->CloseButton()) return;
     Ref<Window> keep(owner);
-    RuntimeDispatch([&keep]() { keep->Close(); });
+    WhenNoOpenEventRuns([keep]() { keep->Close(); });
 }
 
 void TopWidget::moveEvent(QMoveEvent* event) {
@@ -613,8 +613,10 @@ void Window::SetVisible(bool v) {
 void Window::OpenNow() {
     opened_ = true;
     Ref<Window> keep(this);
-    for (auto& [name, control] : std::vector(controls_)) control->RaiseOpen();
-    RaiseEvent(WindowEvent::kOpen);
+    detail::RunAsOpenEvent([this]() {
+        for (auto& [name, control] : std::vector(controls_)) control->RaiseOpen();
+        RaiseEvent(WindowEvent::kOpen);
+    });
 }
 
 void Window::Show() {

@@ -13,11 +13,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "fw/runtime/object.h"
 #include "platform/virtual.h"
+
+namespace fw {
+class Window;
+}
 
 namespace fw::testing {
 
@@ -70,6 +76,13 @@ class Headless {
     // Sends SIGTERM (or another signal) to the process and delivers it the way
     // the event loop does.
     void RaiseSignal(int signal);
+
+    // Queues `event` on the event loop: it runs at the next delivery of
+    // events, which may be a yield inside a handler (a long reader's).
+    void Post(std::function<void()> event);
+    // What a click on the window's close box does: the window manager asks the
+    // window to close, and the framework answers as it would on the desktop.
+    void RequestClose(const Ref<Window>& window);
 
   private:
     struct State;
