@@ -12,10 +12,11 @@
 namespace {
 
 // Listening objects, in the order they started listening. Not owning: an
-// object leaves the list when it dies.
+// object leaves the list when it dies, which may be in the process's exit,
+// after this file's statics: so the list is never destroyed.
 std::vector<CarbonApplicationEventsZUV*>& Listeners() {
-    static std::vector<CarbonApplicationEventsZUV*> listeners;
-    return listeners;
+    static auto* listeners = new std::vector<CarbonApplicationEventsZUV*>;
+    return *listeners;
 }
 
 void DeliverPress(uint32_t signature, uint32_t id) {

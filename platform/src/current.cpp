@@ -1,6 +1,11 @@
 // The process-wide screen, input, hot keys and surfaces. The screen starts as
 // the desktop's, opened at its first use; the others start as simulated or
 // empty objects. Callers never see a null reference.
+//
+// The slots are never destroyed: objects of the program that outlive these
+// statics in the process's exit (a hot-key registration held by a global
+// gives its chords back when it dies) still find what they use. The server
+// ends our connections when the process goes.
 #include <memory>
 
 #include "platform/hotkeys.h"
@@ -14,16 +19,16 @@ namespace platform {
 namespace {
 
 std::unique_ptr<Screen>& ScreenSlot() {
-    static std::unique_ptr<Screen> slot = std::make_unique<x11::DesktopScreen>();
-    return slot;
+    static auto* slot = new std::unique_ptr<Screen>(std::make_unique<x11::DesktopScreen>());
+    return *slot;
 }
 std::unique_ptr<Input>& InputSlot() {
-    static std::unique_ptr<Input> slot = std::make_unique<SimulatedInput>();
-    return slot;
+    static auto* slot = new std::unique_ptr<Input>(std::make_unique<SimulatedInput>());
+    return *slot;
 }
 std::unique_ptr<HotKeys>& HotKeysSlot() {
-    static std::unique_ptr<HotKeys> slot = std::make_unique<SimulatedHotKeys>();
-    return slot;
+    static auto* slot = new std::unique_ptr<HotKeys>(std::make_unique<SimulatedHotKeys>());
+    return *slot;
 }
 
 class NoSurfaces : public Surfaces {
@@ -31,8 +36,8 @@ class NoSurfaces : public Surfaces {
     std::unique_ptr<Surface> Create(uint64_t, int32_t, int32_t) override { return nullptr; }
 };
 std::unique_ptr<Surfaces>& SurfacesSlot() {
-    static std::unique_ptr<Surfaces> slot = std::make_unique<NoSurfaces>();
-    return slot;
+    static auto* slot = new std::unique_ptr<Surfaces>(std::make_unique<NoSurfaces>());
+    return *slot;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// Quits that arrive while the program starts.
+// Quits that arrive while the program starts, and the end of a process that
+// exits from inside the run.
 #include <csignal>
+#include <cstdlib>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -90,6 +92,20 @@ INSTANTIATE_TEST_SUITE_P(
         QuitCase{"QuitInThePanelsOpen", Moment::PanelOpen,
                  [](auto&) { fw::RB_ApplicationQuit(0); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProgramTest, ExitFromInsideTheRunEndsWithItsStatus) {
+    // The toolkit ends the process this way when its display goes away: the
+    // program's globals, which still hold windows and hot keys, then go after
+    // the framework's and the platform's statics.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            WriteSettings(kSettings);
+            Start();
+            std::exit(3);
+        },
+        ::testing::ExitedWithCode(3), "");
+}
 
 }  // namespace
 }  // namespace apptest

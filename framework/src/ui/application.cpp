@@ -13,9 +13,12 @@
 
 namespace fw {
 namespace {
+// Never destroyed: the application object holds menus and handlers of the
+// program, which may not be taken apart after the framework's own state when
+// the process ends through exit().
 Ref<Application>& AppObject() {
-    static Ref<Application> app;
-    return app;
+    static auto* app = new Ref<Application>;
+    return *app;
 }
 ExceptionHelper g_helper = nullptr;
 

@@ -36,9 +36,13 @@ int32_t g_quitCode = 0;
 bool g_appOpenRaised = false;
 // The framework holds every open window: a program may drop its last
 // reference to a window it showed (an implicit instance) and the window stays.
+// Never destroyed: a process that ends through exit() from inside the loop
+// (the toolkit does so when the display goes away) must not take windows and
+// their widgets apart behind the toolkit's back, nor leave a dangling list to
+// the program's globals that still hold windows.
 std::vector<Ref<Window>>& OpenWindows() {
-    static std::vector<Ref<Window>> windows;
-    return windows;
+    static auto* windows = new std::vector<Ref<Window>>;
+    return *windows;
 }
 Window* g_lastShown = nullptr;
 // Open events running (nested: the application's Open shows the panel, whose

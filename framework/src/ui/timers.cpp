@@ -37,10 +37,12 @@ struct Entry {
     int64_t due = 0;         // milliseconds on its clock
 };
 
-// In the order started; a program has a handful.
+// In the order started; a program has a handful. Never destroyed: a timer
+// that a global of the program holds stops itself here when the process ends
+// through exit(), which destroys the program's globals after this list.
 std::vector<Entry>& Entries() {
-    static std::vector<Entry> entries;
-    return entries;
+    static auto* entries = new std::vector<Entry>;
+    return *entries;
 }
 std::vector<Entry>::iterator Find(int64_t id) {
     return std::find_if(Entries().begin(), Entries().end(),
