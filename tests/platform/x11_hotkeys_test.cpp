@@ -7,6 +7,7 @@
 #include <poll.h>
 
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -173,6 +174,28 @@ TEST(X11HotKeysLost, StopsQuietlyOnceTheServerIsGone) {
     EXPECT_EQ(hk->FileDescriptor(), -1);
     EXPECT_EQ(hk->Register(8, kCmdOpt, kSig, 1), kErrorConnection);
     hk->UnregisterAll();
+}
+
+TEST(X11HotKeysLost, TheLossIsReportedOnceWithTheDisplaysName) {
+    static int losses = 0;
+    static std::string lostDisplay;
+    SetConnectionLostHandler([](const char* name) {
+        ++losses;
+        lostDisplay = name;
+    });
+    auto server = std::make_unique<testsupport::XvfbServer>("320x240x24");
+    ASSERT_TRUE(server->ok());
+    const std::string display = server->display();
+    auto hk = X11HotKeys::Open(display.c_str());
+    ASSERT_TRUE(hk);
+    EXPECT_EQ(losses, 0);
+    server.reset();
+    hk->Dispatch();
+    hk->Register(8, kCmdOpt, kSig, 1);
+    hk->UnregisterAll();
+    SetConnectionLostHandler(nullptr);
+    EXPECT_EQ(losses, 1);
+    EXPECT_EQ(lostDisplay, display);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The framework's one event loop, on Qt's, and the state around it: the open
 // windows, the quit sequence, requests held back while an Open event runs,
-// signals and the platform's hot keys.
+// signals, the platform's hot keys and the X display the program runs on.
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -13,8 +13,11 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "fw/runtime/loop.h"
 #include "fw/ui/application.h"
@@ -58,14 +61,79 @@ QSocketNotifier* g_signalNotifier = nullptr;
 QSocketNotifier* g_hotKeyNotifier = nullptr;
 int g_hotKeyFd = -1;
 
+constexpr char kProgramName[] = "ostrel4";
+
+// The toolkit's command line: the program's name and, on the desktop, the X11
+// platform, which a command line chooses over QT_QPA_PLATFORM. The desktop is
+// X11's also in a Wayland session (through Xwayland): the screen reads, the
+// pointer and the global hot keys are X11's, and so must the windows be. A
+// process that chose the offscreen platform (a test) keeps it.
+bool UseDesktop() {
+    return qgetenv("QT_QPA_PLATFORM") != "offscreen";
+}
 int& Argc() {
-    static int argc = 1;
+    static int argc = UseDesktop() ? 3 : 1;
     return argc;
 }
 char** Argv() {
-    static char name[] = "ostrel4";
-    static char* argv[] = {name, nullptr};
+    static char option[] = "-platform";
+    static char x11[] = "xcb";
+    static char* argv[] = {const_cast<char*>(kProgramName), option, x11, nullptr};
+    if (!UseDesktop()) argv[1] = nullptr;
     return argv;
+}
+
+// The X display of the desktop, as the user named it, for messages.
+std::string DisplayNameText() {
+    const char* name = std::getenv("DISPLAY");
+    return name && *name ? name : "(DISPLAY is not set)";
+}
+
+// Written when the desktop is opened, so that the loss needs no allocation.
+char g_lostMessage[512] = "";
+bool g_watchingDisplay = false;
+
+// Nothing more can be shown, read or grabbed, and a save now would record a
+// run cut short: the program ends at once, its settings file as it was, and
+// without its exit's teardown, which would talk to the dead connection.
+[[noreturn]] void DisplayLost() {
+    const size_t length = std::strlen(g_lostMessage);
+    if (length > 0) {
+        ssize_t n = write(2, g_lostMessage, length);
+        (void)n;
+    }
+    _exit(1);
+}
+
+void OnConnectionLost(const char*) {
+    if (g_watchingDisplay) DisplayLost();
+}
+
+QtMessageHandler g_toolkitMessages = nullptr;
+
+// The toolkit reports the loss of its own connection in a warning and then
+// calls exit(); the program ends here instead, with its own message.
+void OnToolkitMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (g_watchingDisplay && text.startsWith(QLatin1String("The X11 connection broke")))
+        DisplayLost();
+    if (g_toolkitMessages) g_toolkitMessages(type, context, text);
+}
+
+// Opens the desktop's display for the platform (screen, pointer, hot keys)
+// before the toolkit tries it, whose failure is an abort: a program without a
+// display says so and ends.
+void OpenDesktop() {
+    if (!platform::UseX11(nullptr)) {
+        std::fprintf(stderr, "%s: cannot open the X display %s\n", kProgramName,
+                     DisplayNameText().c_str());
+        std::exit(1);
+    }
+    std::snprintf(g_lostMessage, sizeof g_lostMessage,
+                  "%s: lost the connection to the X display %s\n", kProgramName,
+                  DisplayNameText().c_str());
+    g_watchingDisplay = true;
+    platform::x11::SetConnectionLostHandler(&OnConnectionLost);
+    g_toolkitMessages = qInstallMessageHandler(&OnToolkitMessage);
 }
 
 // Pumps pending events for RuntimeBackgroundTask; the runtime's own guard
@@ -110,15 +178,15 @@ bool ToolkitReady() {
 void EnsureToolkit() {
     if (QApplication::instance()) return;
     qt::UseWholePixelsPerPoint();
+    if (UseDesktop()) OpenDesktop();
     auto* app = new QApplication(Argc(), Argv());
     // The program ends only through RB_ApplicationQuit, after every Close.
     app->setQuitOnLastWindowClosed(false);
     app->setApplicationName("Ostrel 4");
     fw::detail::SetBackgroundTaskHook(&YieldToEvents);
-    if (QGuiApplication::platformName() == "xcb") {
-        // The screen, the mouse and the hot keys then come from the same X
-        // display as the windows; points are Qt's logical pixels.
-        platform::UseX11(nullptr);
+    if (UseDesktop()) {
+        // The screen, the mouse and the hot keys come from the same X display
+        // as the windows; points are Qt's logical pixels.
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
             platform::x11::SetPixelsPerPoint(int(screen->devicePixelRatio() + 0.5));
         }
@@ -307,6 +375,9 @@ void RB_ApplicationQuit(int32_t code) {
 
 int32_t RuntimeExit() {
     detail::CloseAllWindows();
+    // From here on the program is ending by its own hand; a display that goes
+    // away meanwhile changes nothing.
+    detail::g_watchingDisplay = false;
     if (QCoreApplication::instance()) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }

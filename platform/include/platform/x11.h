@@ -27,6 +27,14 @@ bool UseX11(const char* displayName = nullptr);
 
 namespace x11 {
 
+// Called the first time one of this library's X connections is found gone
+// (the server died, the session ended), with the connection's display name;
+// none by default, so that the process lives on. It may run inside Xlib's
+// handlers, on whichever thread made the call that failed: a program that
+// cannot go on without its display ends there, with async-signal-safe calls.
+using ConnectionLostHandler = void (*)(const char* displayName);
+void SetConnectionLostHandler(ConnectionLostHandler handler);
+
 // The number of device pixels in one point of the desktop, as the toolkit
 // above scales it (1 unless someone says otherwise; values below 1 count as 1).
 void SetPixelsPerPoint(int pixelsPerPoint);

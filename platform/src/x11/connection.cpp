@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/x11.h"
+
 namespace platform::x11 {
 namespace {
 
@@ -25,6 +27,7 @@ std::vector<Connection*>& Registry() {
 
 XErrorHandler previousError = nullptr;
 XIOErrorHandler previousIOError = nullptr;
+std::atomic<ConnectionLostHandler> lostHandler{nullptr};
 
 Connection* Lookup(Display* d) {
     std::lock_guard<std::mutex> lock(RegistryMutex());
@@ -65,6 +68,10 @@ void InstallHandlersOnce() {
 }
 
 }  // namespace
+
+void SetConnectionLostHandler(ConnectionLostHandler handler) {
+    lostHandler.store(handler);
+}
 
 // A toolkit in the same process may install its own handler after ours (and
 // one that ignores every error would hide a refused grab), so each request
@@ -122,6 +129,11 @@ Connection::~Connection() {
     std::lock_guard<std::mutex> lock(RegistryMutex());
     auto& list = Registry();
     list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+void Connection::MarkLost() {
+    if (lost_.exchange(true, std::memory_order_relaxed)) return;
+    if (ConnectionLostHandler handler = lostHandler.load()) handler(DisplayString(display_));
 }
 
 void Connection::RecordError(int code) {

@@ -85,7 +85,7 @@ class Connection {
 
     // Called by the process-wide handlers.
     void RecordError(int code);
-    void MarkLost() { lost_.store(true, std::memory_order_relaxed); }
+    void MarkLost();
 
   private:
     explicit Connection(Display* d);
