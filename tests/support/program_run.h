@@ -119,10 +119,15 @@ class Desktop {
 
 // One run of the program with its own Preferences folder; its stderr goes to
 // stderr.txt there, or to `stderrPath` when one is given. `environment` holds
-// further variables for it, each "NAME=value".
+// further variables for it, each "NAME=value", or "NAME" for one it lacks.
 class Program {
   public:
     Program(const Desktop& desktop, const fs::path& config,
+            const std::string& executable = OSTREL4_PROGRAM, const fs::path& stderrPath = {},
+            const std::vector<std::string>& environment = {})
+        : Program(desktop.display(), config, executable, stderrPath, environment) {}
+    // On the X display of that name, which need not exist.
+    Program(const std::string& display, const fs::path& config,
             const std::string& executable = OSTREL4_PROGRAM, const fs::path& stderrPath = {},
             const std::vector<std::string>& environment = {})
         : stderrPath_(stderrPath.empty() ? config / "stderr.txt" : stderrPath) {
@@ -130,10 +135,16 @@ class Program {
         if (pid_ == 0) {
             FILE* err = fopen(stderrPath_.c_str(), "w");
             if (err) dup2(fileno(err), 2);
-            setenv("DISPLAY", desktop.display().c_str(), 1);
+            setenv("DISPLAY", display.c_str(), 1);
             setenv("XDG_CONFIG_HOME", config.c_str(), 1);
             unsetenv("QT_QPA_PLATFORM");
-            for (const std::string& e : environment) putenv(const_cast<char*>(e.c_str()));
+            for (const std::string& e : environment) {
+                if (e.find('=') == std::string::npos) {
+                    unsetenv(e.c_str());
+                } else {
+                    putenv(const_cast<char*>(e.c_str()));
+                }
+            }
             execl(executable.c_str(), executable.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -145,6 +156,7 @@ class Program {
         }
     }
     void Signal(int sig) { kill(pid_, sig); }
+    pid_t pid() const { return pid_; }
     // The exit status, or nullopt when the program still runs after `timeout`.
     std::optional<int> Wait(std::chrono::milliseconds timeout = 10s) {
         const auto end = std::chrono::steady_clock::now() + timeout;
