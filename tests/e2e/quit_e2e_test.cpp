@@ -130,6 +130,25 @@ INSTANTIATE_TEST_SUITE_P(Moments, StopDuringStart,
                                            StopCase{"HangUpOnceUp", SIGHUP, std::nullopt}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Alt+Shift held from before the start hides the display windows, but only
+// once the start has made them: the panel's key watch ticks after its Open.
+TEST_F(QuitE2E, KeysHeldThroughASlowStartActOnceTheWindowsAreMade) {
+    Desktop desktop;
+    if (!desktop.ok()) GTEST_SKIP() << "no Xvfb";
+    std::ofstream(SettingsPath()) << WithComments(kSlowStart);
+    ASSERT_EQ(desktop.Run("xdotool keydown alt+shift"), 0);
+    Program program(desktop, config);
+    ASSERT_TRUE(desktop.FindWindow("  Ostrel 4", 20s)) << program.Stderr();
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(desktop.Run("xdotool search --name '^a$' >/dev/null"), 0) << "never made";
+    EXPECT_FALSE(desktop.Visible("a"));
+    desktop.Run("xdotool keyup alt+shift");
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(20s), std::optional<int>(0)) << program.Stderr();
+    EXPECT_EQ(program.Stderr().find("Exception"), std::string::npos) << program.Stderr();
+    EXPECT_EQ(ReadFile(SettingsPath()), kSettings);
+}
+
 // The X server goes away while the settings are read, or once the windows
 // are up: the program ends with a message and leaves its file alone.
 struct LossCase {

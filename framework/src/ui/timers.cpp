@@ -10,6 +10,9 @@
 //   later than a period after its start, so that from then on their ticks fall
 //   due together. Timers that fall due together fire in the order they were
 //   started, in one batch: the process wakes once for them, not once for each.
+// - On the desktop, ticks that fall due while an Open event runs (it may yield
+//   to the event loop while it reads) wait until it has finished: a tick would
+//   find the program only half made. They then fire as one batch.
 #include <QCoreApplication>
 #include <QObject>
 #include <QPointer>
@@ -129,10 +132,12 @@ void FireBatch(int64_t now, bool wallClock) {
 // wait again, so most wake-ups leave it as it is.
 QPointer<QTimer> g_wake;
 bool g_firing = false;
+bool g_held = false;    // a batch waits for an Open event to finish
 int64_t g_wakeDue = 0;  // the due time that the Qt timer's next timeout stands for
 
 void ArmWake() {
-    if (!g_wake || g_firing) return;
+    // While a batch is held, waking again would only find it held once more.
+    if (!g_wake || g_firing || g_held) return;
     const Entry* next = nullptr;
     for (const Entry& e : Entries()) {
         if (e.wallClock && (!next || e.due < next->due)) next = &e;
@@ -147,6 +152,15 @@ void ArmWake() {
 }
 
 void Wake() {
+    if (OpenEventRunning()) {
+        g_wake->stop();
+        g_held = true;
+        WhenNoOpenEventRuns([] {
+            g_held = false;
+            if (g_wake) Wake();
+        });
+        return;
+    }
     // Qt times a late timeout's successor from when it noticed it, off the
     // beat: a wake-up more than a millisecond late sets the timer afresh.
     if (WallNow() - g_wakeDue > 1 || g_wake->interval() == 0) {
