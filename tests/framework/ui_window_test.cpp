@@ -4,6 +4,8 @@
 
 #include <QImage>
 #include <climits>
+#include <cstring>
+#include <functional>
 
 #include "fw/runtime/exceptions.h"
 #include "fw/testing/headless.h"
@@ -199,6 +201,104 @@ TEST_F(WindowTest, HiddenWindowKeepsControlsTimersAndCanvas) {
     QImage image = Canvas(*w);
     EXPECT_EQ(image.pixelColor(5, 5), QColor(255, 0, 0));
     EXPECT_EQ(image.pixelColor(25, 5), QColor(0, 0, 255));
+}
+
+// A picture of w x h with a pattern that differs from pixel to pixel and from
+// seed to seed.
+fw::Ref<fw::Picture> Pattern(int w, int h, int seed, bool alpha = false) {
+    auto pic = fw::Picture::New(w, h, 32, alpha);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = pic->Pixels() + y * pic->RowBytes() + x * 4;
+            const uint8_t a = alpha ? uint8_t(60 + 3 * x) : 255;
+            p[0] = uint8_t((x * 40 + seed * 70) * a / 255);
+            p[1] = uint8_t((y * 50 + seed * 30) * a / 255);
+            p[2] = uint8_t((x * y + seed) * a / 255);
+            p[3] = a;
+        }
+    }
+    return pic;
+}
+
+// What a hidden window is given to draw shows, once it is shown again,
+// exactly as if it had been drawn while the window was shown.
+TEST_F(WindowTest, DrawingWhileHiddenShowsAsDrawnWhenShownAgain) {
+    struct Script {
+        const char* name;
+        std::function<void(fw::Window&)> run;
+    };
+    auto crosshairs = [](fw::Graphics& g, fw::Color c) {
+        g.SetForeColor(c);
+        g.DrawLine(0, 15, 40, 15);
+        g.DrawLine(20, 0, 20, 30);
+    };
+    const Script scripts[] = {
+        {"the last of several whole pictures, with crosshairs after each",
+         [&](fw::Window& w) {
+             auto g = w.Graphics();
+             g->SetForeColor(fw::Color::RGBA(255, 0, 0));
+             g->FillRect(0, 0, 10, 10);
+             for (int seed = 0; seed < 3; ++seed) {
+                 g->DrawPicture(Pattern(20, 15, seed), 0, 0, 40, 30, 0, 0, 20, 15);
+                 crosshairs(*g, fw::Color::RGBA(0, 0, 255 - seed));
+             }
+         }},
+        {"parts of pictures, text and a see-through fill over earlier drawing",
+         [&](fw::Window& w) {
+             auto g = w.Graphics();
+             g->DrawPicture(Pattern(20, 15, 1), 0, 0, 40, 30);
+             g->DrawPicture(Pattern(20, 15, 2), 10, 5, 13, 9, 3, 2, 7, 5);
+             g->DrawPicture(Pattern(20, 15, 3), -5, -5, 40, 30, 0, 0, 30, 30);
+             g->DrawPicture(Pattern(8, 6, 4, true), 0, 0, 40, 30);
+             g->SetForeColor(fw::Color::RGBA(0, 200, 0));
+             g->DrawString("Ab", 2, 20);
+             g->SetForeColor(fw::Color{0, 0, 250, 128});
+             g->FillRect(5, 5, 30, 10);
+         }},
+        {"a picture written after it was drawn",
+         [&](fw::Window& w) {
+             auto pic = Pattern(20, 15, 5);
+             w.Graphics()->DrawPicture(pic, 0, 0, 40, 30);
+             std::memset(pic->Pixels(), 0x80, pic->RowBytes() * 3);
+             auto pg = pic->GetGraphics();
+             w.Graphics()->DrawPicture(pic, 0, 0, 20, 15);
+             pg->SetForeColor(fw::Color::RGBA(255, 255, 0));
+             pg->FillRect(0, 0, 20, 15);
+             w.Graphics()->DrawPicture(pic, 30, 20, 10, 10);
+             pic->Mask(true)->GetGraphics()->FillRect(0, 0, 20, 15);
+         }},
+        {"a window resized between drawings",
+         [&](fw::Window& w) {
+             auto g = w.Graphics();
+             g->DrawPicture(Pattern(20, 15, 6), 0, 0, 80, 60);
+             w.SetWidth(60);
+             w.SetHeight(20);
+             crosshairs(*g, fw::Color::RGBA(255, 0, 255));
+             g->DrawLine(0, 19, 59, 19);
+             w.SetWidth(30);
+             w.SetHeight(30);
+         }},
+        {"more drawing than one picture covers",
+         [&](fw::Window& w) {
+             auto g = w.Graphics();
+             g->DrawPicture(Pattern(20, 15, 7), 0, 0, 40, 30);
+             for (int i = 0; i < 200; ++i) {
+                 g->SetForeColor(fw::Color::RGBA(uint8_t(i), uint8_t(255 - i), 0));
+                 g->DrawLine(0, i % 30, i % 40, 29);
+             }
+         }},
+    };
+    for (const Script& script : scripts) {
+        SCOPED_TRACE(script.name);
+        auto shown = MakeProbe({{"Width", 40}, {"Height", 30}});
+        auto hidden = MakeProbe({{"Width", 40}, {"Height", 30}});
+        hidden->Hide();
+        script.run(*shown);
+        script.run(*hidden);
+        hidden->Show();
+        headless.ProcessEvents();
+        EXPECT_EQ(Canvas(*hidden), Canvas(*shown));
+    }
 }
 
 TEST_F(WindowTest, CanvasKeepsItsContentWhenTheWindowGrows) {

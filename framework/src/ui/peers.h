@@ -6,7 +6,9 @@
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "fw/ui/graphics.h"
 #include "platform/surface.h"
@@ -25,11 +27,24 @@ struct Canvas {
     // While set, `image` lies over the surface's pixels and the window shows
     // them from there; whoever changes them calls BeginWrite first.
     std::unique_ptr<platform::Surface> surface;
+    // Drawing given while the window was hidden, in its order, not yet done
+    // on `image`: whatever is about to show or change the image as it stands
+    // calls Settle first.
+    std::vector<std::function<void(Graphics&)>> pending;
+    // Told each drawn area of the image, in its pixels.
+    std::function<void(const QRect&)> changed;
 
     void BeginWrite() {
         if (surface) surface->BeginWrite();
     }
+    void Settle();
+    // Graphics straight onto `image`.
+    Ref<Graphics> Drawing();
 };
+
+// A window's graphics over its canvas: drawing while `content` is hidden waits
+// in the canvas's pending list.
+Ref<Graphics> MakeWindowGraphics(std::shared_ptr<Canvas> canvas, QWidget* content);
 
 class ContentWidget : public QWidget {
   public:
@@ -46,6 +61,7 @@ class ContentWidget : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void childEvent(QChildEvent* event) override;
     QPaintEngine* paintEngine() const override;
 

@@ -186,6 +186,7 @@ Picture::~Picture() {
 }
 
 uint8_t* Picture::Pixels() {
+    AboutToWrite();
     PayFill();
     // Whoever asks may write through the address at any time from now on: the
     // pixels are not complete again until SharePixelsIfEqual is called, and
@@ -272,6 +273,7 @@ void Picture::PayFill() const {
 }
 
 uint8_t* Picture::PixelsOwingFill(bool* owed, uint32_t* fill, std::function<bool()> pay) {
+    AboutToWrite();
     *owed = fillOwed_ && !payFill_;
     if (!*owed) return Pixels();
     Forget(this);
@@ -284,8 +286,29 @@ uint8_t* Picture::PixelsOwingFill(bool* owed, uint32_t* fill, std::function<bool
 Ref<Picture> Picture::Mask(bool create) {
     // A new mask is black, fully opaque, so that creating one changes nothing
     // until something is drawn into it.
-    if (!mask_ && create) mask_ = Picture::New(width_, height_, 32, false);
+    if (!mask_ && create) {
+        // A mask changes how the picture draws.
+        AboutToWrite();
+        mask_ = Picture::New(width_, height_, 32, false);
+    }
     return mask_;
+}
+
+void Picture::BeforeNextWrite(const void* key, std::function<void()> done) {
+    for (auto& [k, f] : beforeWrite_) {
+        if (k == key) {
+            f = std::move(done);
+            return;
+        }
+    }
+    beforeWrite_.emplace_back(key, std::move(done));
+}
+
+void Picture::RunBeforeWrite() {
+    // A callback may draw this picture, or ask for another.
+    auto pending = std::move(beforeWrite_);
+    beforeWrite_.clear();
+    for (auto& [key, f] : pending) f();
 }
 
 Ref<Graphics> Picture::GetGraphics() {

@@ -353,6 +353,7 @@ class ImageGraphics final : public DeviceGraphics {
     }
 
     void BeforeWrite() {
+        if (picture_) picture_->AboutToWrite();
         if (beforeWrite_) beforeWrite_();
     }
 

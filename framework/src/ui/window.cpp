@@ -93,6 +93,7 @@ void ContentWidget::FitCanvas() {
     const QSize want(std::max(1, width()) * scale, std::max(1, height()) * scale);
     QImage& image = canvas_->image;
     if (image.size() == want && qt::PixelsPerPoint(image) == scale) return;
+    canvas_->Settle();  // onto the canvas it was given for
     std::unique_ptr<platform::Surface> surface;
     if (canvas_->surface) {
         if (ShowsCanvasPixels(this)) surface = MakeSurface(want);
@@ -164,7 +165,13 @@ QPaintEngine* ContentWidget::paintEngine() const {
     return canvas_->surface ? nullptr : QWidget::paintEngine();
 }
 
+void ContentWidget::showEvent(QShowEvent* event) {
+    canvas_->Settle();
+    QWidget::showEvent(event);
+}
+
 void ContentWidget::paintEvent(QPaintEvent* event) {
+    canvas_->Settle();
     const QRect r = event->rect();
     const QImage& image = canvas_->image;
     const int s = qt::PixelsPerPoint(image);
@@ -237,6 +244,13 @@ WindowPeer::WindowPeer(Window* owner) : owner_(owner), canvas_(std::make_shared<
     top_ = new TopWidget(owner);
     top_->content = new ContentWidget(top_, canvas_);
     top_->content->setAutoFillBackground(false);
+    canvas_->changed = [canvas = canvas_.get(),
+                        content = QPointer<QWidget>(top_->content)](const QRect& r) {
+        if (!content) return;
+        const qreal s = qt::PixelsPerPoint(canvas->image);
+        content->update(
+            QRectF(r.x() / s, r.y() / s, r.width() / s, r.height() / s).toAlignedRect());
+    };
     ApplyFlags();
     ApplyBackground();
 }
@@ -721,6 +735,7 @@ void Window::SetBackdrop(Ref<Picture> picture) {
     if (!backdrop_ || !peer_) return;
     auto canvas = peer_->CanvasStore();
     if (canvas->image.isNull()) peer_->Content()->FitCanvas();
+    canvas->Settle();
     canvas->BeginWrite();
     // One picture pixel to a point, like any picture drawn at its own size.
     qt::MakeImageGraphics(&canvas->image, nullptr)
@@ -734,16 +749,7 @@ Ref<fw::Graphics> Window::Graphics() {
     auto canvas = peer_->CanvasStore();
     if (canvas->image.isNull()) peer_->Content()->FitCanvas();
     peer_->Content()->PreferSurface();
-    QPointer<QWidget> content = peer_->Content();
-    return qt::MakeImageGraphics(
-        &canvas->image,
-        [canvas, content](const QRect& r) {
-            if (!content) return;
-            const qreal s = qt::PixelsPerPoint(canvas->image);
-            content->update(
-                QRectF(r.x() / s, r.y() / s, r.width() / s, r.height() / s).toAlignedRect());
-        },
-        [canvas]() { canvas->BeginWrite(); });
+    return detail::MakeWindowGraphics(canvas, peer_->Content());
 }
 
 // ---------------------------------------------------------------- controls

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "fw/runtime/object.h"
 
@@ -81,6 +83,16 @@ class Picture : public Object {
     uint64_t Generation() const noexcept { return generation_; }
     void MarkChanged() noexcept { ++generation_; }
 
+    // Runs `done` once, just before the pixels or the mask are next given out
+    // for writing: for drawing of this picture that was put off and has to
+    // see the pixels as they are now. A later call with the same `key`
+    // replaces the earlier one.
+    void BeforeNextWrite(const void* key, std::function<void()> done);
+    // What the writers call: runs and forgets whatever BeforeNextWrite left.
+    void AboutToWrite() {
+        if (!beforeWrite_.empty()) RunBeforeWrite();
+    }
+
   private:
     Picture(int32_t w, int32_t h, bool alpha, std::shared_ptr<uint8_t> store);
     int32_t width_;
@@ -96,6 +108,8 @@ class Picture : public Object {
     mutable std::function<bool()> payFill_;  // set while someone else owes it
     uint64_t generation_ = 0;
     Ref<Picture> mask_;
+    std::vector<std::pair<const void*, std::function<void()>>> beforeWrite_;
+    void RunBeforeWrite();
 };
 
 }  // namespace fw
