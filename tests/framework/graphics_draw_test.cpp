@@ -125,20 +125,23 @@ TEST_P(StretchTest, CanvasPixelsAreTheSourcePixelUnderEachCentre) {
             fw::qt::AllowShuffleStretch(shuffles);
             for (QImage::Format format :
                  {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied}) {
-                QImage canvas = Canvas(c.canvasW, c.canvasH, scale, format);
-                canvas.fill(kSentinel);
-                std::vector<QRect> changed;
-                Ref<fw::Graphics> g = fw::qt::MakeImageGraphics(
-                    &canvas, [&](const QRect& r) { changed.push_back(r); });
-                EXPECT_EQ(g->Width(), c.canvasW);
-                EXPECT_EQ(g->Height(), c.canvasH);
-                g->DrawPicture(pic, c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh);
-                const QRect drawn = ExpectStretched(canvas, c, false, scale);
-                if (drawn.isEmpty()) {
-                    EXPECT_TRUE(changed.empty()) << c.name;
-                } else {
-                    ASSERT_EQ(changed.size(), 1u) << c.name;
-                    EXPECT_EQ(changed[0], drawn) << c.name;
+                // Written through the cache, and around it for a surface.
+                for (bool streaming : {false, true}) {
+                    QImage canvas = Canvas(c.canvasW, c.canvasH, scale, format);
+                    canvas.fill(kSentinel);
+                    std::vector<QRect> changed;
+                    Ref<fw::Graphics> g = fw::qt::MakeImageGraphics(
+                        &canvas, [&](const QRect& r) { changed.push_back(r); }, {}, streaming);
+                    EXPECT_EQ(g->Width(), c.canvasW);
+                    EXPECT_EQ(g->Height(), c.canvasH);
+                    g->DrawPicture(pic, c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh);
+                    const QRect drawn = ExpectStretched(canvas, c, false, scale);
+                    if (drawn.isEmpty()) {
+                        EXPECT_TRUE(changed.empty()) << c.name;
+                    } else {
+                        ASSERT_EQ(changed.size(), 1u) << c.name;
+                        EXPECT_EQ(changed[0], drawn) << c.name;
+                    }
                 }
             }
         }

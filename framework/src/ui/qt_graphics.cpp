@@ -269,11 +269,12 @@ QRect ToDevice(const QRect& r, int scale, const QImage& image) {
 class ImageGraphics final : public DeviceGraphics {
   public:
     ImageGraphics(QImage* image, std::function<void(const QRect&)> changed,
-                  std::function<void()> beforeWrite, Ref<Picture> keep)
+                  std::function<void()> beforeWrite, Ref<Picture> keep, bool streaming)
         : image_(image),
           changed_(std::move(changed)),
           beforeWrite_(std::move(beforeWrite)),
-          picture_(std::move(keep)) {
+          picture_(std::move(keep)),
+          streaming_(streaming) {
         if (picture_) {
             owned_ = PictureImage(*picture_);
             image_ = &owned_;
@@ -285,6 +286,7 @@ class ImageGraphics final : public DeviceGraphics {
         if (!pic) RaiseNilObject();
         BeforeWrite();
         RasterTarget t = RasterOf(*image_);
+        t.streaming = streaming_;
         QRect done;
         if (t.bits) {
             done = StretchPicture(*pic, t, x, y, w, h, sx, sy, sw, sh, Scale());
@@ -369,6 +371,7 @@ class ImageGraphics final : public DeviceGraphics {
     std::function<void(const QRect&)> changed_;
     std::function<void()> beforeWrite_;
     Ref<Picture> picture_;
+    bool streaming_;
     QImage owned_;
 };
 
@@ -379,6 +382,43 @@ void Swizzle(uint32_t* __restrict d, const uint32_t* __restrict s, size_t n, Pix
     } else {
         for (size_t i = 0; i < n; ++i) d[i] = s[i] | 0xFF000000u;
     }
+}
+
+// Rows for memory that this process writes and then leaves to another (a
+// surface the display server reads): stores that go around the cache do not
+// first read every line of it in, which is most of what writing a canvas
+// that has gone cold between two ticks costs. `bytes` is a multiple of 4 and
+// `d` is 4-byte aligned.
+void StreamRow(uint8_t* __restrict d, const uint32_t* __restrict s, size_t bytes) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    const auto* from = reinterpret_cast<const uint8_t*>(s);
+    for (; i < bytes && (reinterpret_cast<uintptr_t>(d + i) & 15) != 0; i += 4) {
+        std::memcpy(d + i, from + i, 4);
+    }
+    for (; i + 64 <= bytes; i += 64) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 16));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 32));
+        const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 48));
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i), a);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i + 16), b);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i + 32), c);
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i + 48), e);
+    }
+    for (; i + 16 <= bytes; i += 16) {
+        _mm_stream_si128(reinterpret_cast<__m128i*>(d + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+    }
+#endif
+    if (i < bytes) std::memcpy(d + i, reinterpret_cast<const uint8_t*>(s) + i, bytes - i);
+}
+
+// Orders the streamed stores before anything that tells another process of them.
+inline void StreamsDone() {
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
 }
 
 // The hot loop of the magnifier: kept free of aliasing doubts and unrolled so
@@ -621,38 +661,48 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int3
     const bool shuffle = HasSsse3();
 #endif
     uint8_t* const base = t.bits + ptrdiff_t(cols.first) * 4;
-    const bool opaque = !pic.HasAlphaChannel() && !mask;
-    int32_t prevRow = -1;
-    const uint8_t* prevDest = nullptr;
-    for (size_t j = 0; j < rows.src.size(); ++j) {
-        const int32_t sr = rows.src[j];
-        uint8_t* d = base + t.stride * (rows.first + ptrdiff_t(j));
-        if (opaque && sr == prevRow) {
-            // Enlargement repeats source rows: the previous destination row is
-            // already exactly what this one needs.
-            std::memcpy(d, prevDest, n * 4);
-            continue;
-        }
-        const uint8_t* s = src + srcStride * size_t(sr);
+    const size_t rowCount = rows.src.size();
+    if (!pic.HasAlphaChannel() && !mask) {
+        // One destination row from source row s.
+        auto widen = [&](uint32_t* d, const uint8_t* s) {
 #ifdef OSTREL_HAVE_SSSE3_PATH
-        if (opaque && shuffle) {
-            WidenSsse3(reinterpret_cast<uint32_t*>(d), s, plan.data(), plan.size(), col, n,
-                       t.order);
-            prevRow = sr;
-            prevDest = d;
-            continue;
-        }
+            if (shuffle) {
+                WidenSsse3(d, s, plan.data(), plan.size(), col, n, t.order);
+                return;
+            }
 #endif
-        if (opaque) {
             // Swizzle the source span once, then the widening pass is a bare
             // table-driven copy: two loads and a store per destination pixel.
-            const uint32_t* from = reinterpret_cast<const uint32_t*>(s) + colLo;
-            Swizzle(rowBuf.data(), from, span, t.order);
-            Widen(reinterpret_cast<uint32_t*>(d), rowBuf.data(), rel.data(), n);
-            prevRow = sr;
-            prevDest = d;
-            continue;
+            Swizzle(rowBuf.data(), reinterpret_cast<const uint32_t*>(s) + colLo, span, t.order);
+            Widen(d, rowBuf.data(), rel.data(), n);
+        };
+        thread_local std::vector<uint32_t> wide;
+        if (t.streaming) wide.resize(n);
+        for (size_t j = 0; j < rowCount;) {
+            // Enlargement repeats source rows: each run of them is widened once.
+            const int32_t sr = rows.src[j];
+            size_t k = 1;
+            while (j + k < rowCount && rows.src[j + k] == sr) ++k;
+            uint8_t* d = base + t.stride * (rows.first + ptrdiff_t(j));
+            const uint8_t* s = src + srcStride * size_t(sr);
+            if (t.streaming) {
+                widen(wide.data(), s);
+                for (size_t r = 0; r < k; ++r) {
+                    StreamRow(d + t.stride * ptrdiff_t(r), wide.data(), n * 4);
+                }
+            } else {
+                widen(reinterpret_cast<uint32_t*>(d), s);
+                for (size_t r = 1; r < k; ++r) std::memcpy(d + t.stride * ptrdiff_t(r), d, n * 4);
+            }
+            j += k;
         }
+        if (t.streaming) StreamsDone();
+        return QRect(cols.first, rows.first, int(n), int(rowCount));
+    }
+    for (size_t j = 0; j < rowCount; ++j) {
+        const int32_t sr = rows.src[j];
+        uint8_t* d = base + t.stride * (rows.first + ptrdiff_t(j));
+        const uint8_t* s = src + srcStride * size_t(sr);
         const uint8_t* m = mask ? mask + srcStride * size_t(sr) : nullptr;
         for (size_t i = 0; i < n; ++i) {
             const size_t off = size_t(col[i]) * 4;
@@ -665,15 +715,15 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int3
 }
 
 Ref<Graphics> MakeImageGraphics(QImage* target, std::function<void(const QRect&)> changed,
-                                std::function<void()> beforeWrite) {
+                                std::function<void()> beforeWrite, bool streaming) {
     if (!target) return Ref<Graphics>();
-    return Ref<Graphics>(
-        new ImageGraphics(target, std::move(changed), std::move(beforeWrite), Ref<Picture>()));
+    return Ref<Graphics>(new ImageGraphics(target, std::move(changed), std::move(beforeWrite),
+                                           Ref<Picture>(), streaming));
 }
 
 Ref<Graphics> MakePictureGraphics(const Ref<Picture>& picture) {
     if (!picture) return Ref<Graphics>();
-    return Ref<Graphics>(new ImageGraphics(nullptr, nullptr, nullptr, picture));
+    return Ref<Graphics>(new ImageGraphics(nullptr, nullptr, nullptr, picture, false));
 }
 
 QImage PictureImage(const Picture& picture) {

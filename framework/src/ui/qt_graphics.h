@@ -21,9 +21,10 @@ namespace fw::qt {
 // ratio (a whole number, see PixelsPerPoint) gives the pixels per point.
 // `changed` receives each drawn area in the image's pixels, already clipped
 // to the canvas, so the window can repaint exactly that; `beforeWrite`, when
-// given, runs before each drawing changes the canvas.
+// given, runs before each drawing changes the canvas. With `streaming` the
+// canvas is memory that someone else reads (see RasterTarget::streaming).
 Ref<Graphics> MakeImageGraphics(QImage* target, std::function<void(const QRect&)> changed,
-                                std::function<void()> beforeWrite = {});
+                                std::function<void()> beforeWrite = {}, bool streaming = false);
 
 // Graphics drawing onto the picture's own pixels; keeps the picture alive.
 Ref<Graphics> MakePictureGraphics(const Ref<Picture>& picture);
@@ -56,6 +57,10 @@ struct RasterTarget {
     int height = 0;
     PixelOrder order = PixelOrder::kWord32;
     bool hasAlpha = false;  // keep a premultiplied alpha; otherwise written opaque
+    // Whole pictures are written with stores that bypass the cache: for
+    // memory that this process does not read back (a surface the display
+    // server shows) and that has gone cold since it was last written.
+    bool streaming = false;
 };
 
 // Before the application object exists: has the toolkit give every screen a

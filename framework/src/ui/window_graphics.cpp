@@ -145,7 +145,8 @@ class WindowGraphics final : public qt::DeviceGraphics {
 }  // namespace
 
 Ref<Graphics> Canvas::Drawing() {
-    return qt::MakeImageGraphics(&image, changed, [this]() { BeginWrite(); });
+    return qt::MakeImageGraphics(
+        &image, changed, [this]() { BeginWrite(); }, surface != nullptr);
 }
 
 void Canvas::Settle() {
