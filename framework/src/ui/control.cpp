@@ -1,11 +1,14 @@
 // The control base: common properties, events and the native widget's life.
 #include "fw/ui/control.h"
 
+#include <QApplication>
 #include <QFont>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
+#include <algorithm>
+#include <cmath>
 
 #include "fw/runtime/exceptions.h"
 #include "fw/ui/application.h"
@@ -29,20 +32,42 @@ ControlPeer::~ControlPeer() {
     }
 }
 
+namespace {
+
+// Text sizes are in points, like the layouts, so that a 12-point text takes 12
+// points whatever the desktop's dots per inch. "System" at size 0 is the
+// desktop's own family at the size the layouts were drawn for.
+constexpr int kSystemTextSize = 12;
+// Below this a smaller font no longer helps anyone read.
+constexpr int kSmallestTextSize = 6;
+
+}  // namespace
+
 void ControlPeer::Sync() {
     if (!widget_) return;
     widget_->setGeometry(owner_->Left(), owner_->Top(), owner_->Width(), owner_->Height());
     widget_->setVisible(owner_->Visible());
     widget_->setEnabled(owner_->Enabled());
-    QFont font = widget_->font();
+    QFont font = QApplication::font(widget_);
     if (owner_->TextFont().Bytes() != "System" && !owner_->TextFont().IsEmpty()) {
         font.setFamily(QString::fromUtf8(owner_->TextFont().CStr()));
     }
-    if (owner_->TextSize() > 0) font.setPointSizeF(owner_->TextSize());
+    font.setPixelSize(owner_->TextSize() > 0 ? std::max(1, int(std::lround(owner_->TextSize())))
+                                             : kSystemTextSize);
     font.setBold(owner_->Bold());
     font.setItalic(owner_->Italic());
     font.setUnderline(owner_->Underline());
+    // A text that the layout's room cannot hold in this font gets a smaller
+    // one rather than being cut.
+    if (owner_->Width() > 0 && owner_->Height() > 0) {
+        while (font.pixelSize() > kSmallestTextSize && !TextFits(font))
+            font.setPixelSize(font.pixelSize() - 1);
+    }
     widget_->setFont(font);
+}
+
+bool ControlPeer::TextFits(const QFont&) const {
+    return true;
 }
 
 namespace {

@@ -2,11 +2,14 @@
 #include "fw/ui/controls.h"
 
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextEdit>
 #include <algorithm>
 
@@ -47,6 +50,20 @@ bool Is(const String& event, const char* name) {
     return event.Bytes() == name;
 }
 
+// Whether a one-line caption fits the part of a button or check box that the
+// style leaves for its text.
+bool CaptionFits(QWidget* w, QStyle::SubElement part, const String& caption, const QFont& font,
+                 const Control& c) {
+    QStyleOptionButton opt;
+    opt.initFrom(w);
+    opt.rect = QRect(0, 0, c.Width(), c.Height());
+    opt.text = Q(caption);
+    opt.fontMetrics = QFontMetrics(font, w);
+    const QRect room = w->style()->subElementRect(part, &opt, w);
+    const QFontMetricsF fm(font, w);
+    return fm.horizontalAdvance(opt.text) <= room.width() && fm.height() <= room.height();
+}
+
 // ---------------------------------------------------------------- peers
 
 class ButtonPeer : public detail::ControlPeer {
@@ -58,6 +75,11 @@ class ButtonPeer : public detail::ControlPeer {
         ControlPeer::Sync();
         w_->setText(Q(button_->Caption()));
         w_->setDefault(button_->Default());
+    }
+
+  protected:
+    bool TextFits(const QFont& font) const override {
+        return CaptionFits(w_, QStyle::SE_PushButtonContents, button_->Caption(), font, *button_);
     }
 
   private:
@@ -84,6 +106,15 @@ class LabelPeer : public detail::ControlPeer {
         w_->setAutoFillBackground(!label_->Transparent());
     }
 
+  protected:
+    bool TextFits(const QFont& font) const override {
+        const QRectF room(0, 0, label_->Width(), label_->Height());
+        const int wrap = label_->Multiline() ? int(Qt::TextWordWrap) : 0;
+        const QRectF need =
+            QFontMetricsF(font, w_).boundingRect(room, wrap, DisplayText(label_->Text()));
+        return need.width() <= room.width() && need.height() <= room.height();
+    }
+
   private:
     Label* label_;
     QLabel* w_;
@@ -105,6 +136,11 @@ class CheckBoxPeer : public detail::ControlPeer {
         } else {
             w_->setCheckState(box_->Value() ? Qt::Checked : Qt::Unchecked);
         }
+    }
+
+  protected:
+    bool TextFits(const QFont& font) const override {
+        return CaptionFits(w_, QStyle::SE_CheckBoxContents, box_->Caption(), font, *box_);
     }
 
   private:

@@ -2,6 +2,7 @@
 
 #include <QKeySequence>
 #include <QString>
+#include <optional>
 
 #include "fw/runtime/exceptions.h"
 #include "fw/runtime/loop.h"
@@ -151,14 +152,39 @@ bool MenuItem::SetProperty(const String& name, const PropertyValue& v) {
 }
 
 namespace detail {
+namespace {
+bool g_aboutRunning = false;
+Window* g_aboutOrigin = nullptr;
+}  // namespace
+
+AboutCommandScope::AboutCommandScope(Window* origin)
+    : wasRunning_(g_aboutRunning), previous_(g_aboutOrigin) {
+    g_aboutRunning = true;
+    g_aboutOrigin = origin;
+}
+AboutCommandScope::~AboutCommandScope() {
+    g_aboutRunning = wasRunning_;
+    g_aboutOrigin = previous_;
+}
+bool AboutCommandRunning() {
+    return g_aboutRunning;
+}
+Window* AboutCommandOrigin() {
+    return g_aboutOrigin;
+}
+
 bool ChooseMenuItemFrom(Window* origin, const String& itemName) {
     Ref<Window> front(origin);
-    if (front && front->HandleMenuItem(itemName)) return true;
     Ref<Application> app = getAppObject();
-    if (app && app->HandleMenuItem(itemName)) return true;
     Ref<MenuItem> item;
     if (front) item = FindIn(front->MenuBar(), itemName);
     if (!item && app) item = FindIn(app->MenuBar(), itemName);
+    // The About item opens the application's about box, which belongs to the
+    // window the item was chosen from.
+    std::optional<AboutCommandScope> about;
+    if (item && dynamic_cast<AppleMenuItem*>(item.Get())) about.emplace(front.Get());
+    if (front && front->HandleMenuItem(itemName)) return true;
+    if (app && app->HandleMenuItem(itemName)) return true;
     if (item && dynamic_cast<QuitMenuItem*>(item.Get())) {
         RB_ApplicationQuit(0);
         return true;

@@ -85,6 +85,7 @@ class TopWidget : public QWidget {
     int MenuBarHeight() const;
 
   protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -124,9 +125,21 @@ class ControlPeer {
     virtual void Sync();
 
   protected:
+    // Whether the control's text, set in `font`, fits the control's area.
+    virtual bool TextFits(const QFont& font) const;
+
     Control* owner_;
     QPointer<QWidget> widget_;
 };
+
+// The window that a dialog of the framework belongs to: the document window
+// in front, or none.
+QWidget* DialogParent();
+// Height of a window manager's title bar, in points: what the frames of the
+// program's windows showed so far, or a usual figure before any was framed.
+int TitleBarHeight();
+// Quits as Ctrl+Q does.
+void QuitFromUser();
 
 // Qt colour of a framework colour (alpha 0 is opaque).
 QColor ToQColor(const fw::Color& c);

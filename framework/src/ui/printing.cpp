@@ -16,6 +16,7 @@
 
 #include "fw/testing/printing.h"
 #include "fw/ui/picture.h"
+#include "ui/peers.h"
 #include "ui/qt_graphics.h"
 #include "ui/ui_state.h"
 
@@ -160,7 +161,9 @@ Ref<Graphics> OpenPrinterDialog() {
     }
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     UseLetterPage(*printer);
-    QPrintDialog dialog(printer.get());
+    // Like the message box: modal to the window in front, above the floating windows.
+    QPrintDialog dialog(printer.get(), detail::DialogParent());
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
     detail::InputMomentPause pause;
     if (dialog.exec() != QDialog::Accepted) return Ref<Graphics>();
     return StartJob(std::move(printer));

@@ -7,6 +7,7 @@
 #include "fw/system/keyboard.h"
 #include "fw/ui/dialogs.h"
 #include "platform/input.h"
+#include "ui/peers.h"
 #include "ui/ui_state.h"
 
 namespace fw {
@@ -76,8 +77,11 @@ void MsgBox(const String& text) {
         return;
     }
     detail::EnsureToolkit();
+    // Modal to the window in front, and above the floating windows, which
+    // would otherwise hide it.
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Ostrel 4"), QString::fromUtf8(text.CStr()),
-                    QMessageBox::Ok);
+                    QMessageBox::Ok, detail::DialogParent());
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
     detail::InputMomentPause pause;
     box.exec();
 }

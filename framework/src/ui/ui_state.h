@@ -76,6 +76,23 @@ void RefreshAllMenuBars();
 // A menu command from the menu bar of `origin` (nullptr: no window in front).
 bool ChooseMenuItemFrom(Window* origin, const String& itemName);
 
+// While the About command (an AppleMenuItem) runs: the window it was chosen
+// from, or nullptr. A window shown for the first time meanwhile is the about
+// box, which belongs to that window.
+class AboutCommandScope {
+  public:
+    explicit AboutCommandScope(Window* origin);
+    ~AboutCommandScope();
+    AboutCommandScope(const AboutCommandScope&) = delete;
+    AboutCommandScope& operator=(const AboutCommandScope&) = delete;
+
+  private:
+    bool wasRunning_;
+    Window* previous_;
+};
+bool AboutCommandRunning();
+Window* AboutCommandOrigin();
+
 // Recorders of the headless fixture.
 std::vector<std::string>& MessageBoxLog();
 std::vector<std::string>& UrlLog();

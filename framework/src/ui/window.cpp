@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QChildEvent>
+#include <QWindow>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -10,6 +11,8 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <limits>
+#include <vector>
 
 #include "fw/runtime/exceptions.h"
 #include "fw/runtime/loop.h"
@@ -19,6 +22,7 @@
 #include "fw/ui/picture.h"
 #include "ui/peers.h"
 #include "ui/qt_graphics.h"
+#include "platform/screen.h"
 #include "ui/ui_state.h"
 
 namespace fw {
@@ -40,7 +44,7 @@ class QuitShortcutFilter : public QObject {
         if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
             auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Q && key->modifiers() == Qt::ControlModifier) {
-                RuntimeDispatch([]() { RB_ApplicationQuit(0); });
+                QuitFromUser();
                 return true;
             }
         }
@@ -53,6 +57,44 @@ void InstallQuitShortcut() {
     if (filter || !QCoreApplication::instance()) return;
     filter = new QuitShortcutFilter(QCoreApplication::instance());
     QCoreApplication::instance()->installEventFilter(filter);
+}
+
+// Until a window manager has framed one of the program's windows, the height
+// its title bar is taken to have, in points.
+constexpr int kUsualTitleBar = 24;
+int g_titleBar = 0;
+// How much of a title bar, across, is enough to take hold of it.
+constexpr int64_t kGrip = 40;
+
+void NoteFrame(const QWidget* top) {
+    const int title = top->geometry().y() - top->frameGeometry().y();
+    if (title > 0 && title < 200) g_titleBar = title;
+}
+
+// The desktop that windows are kept on: its monitors and the X screen that
+// holds them all, in points.
+struct Desk {
+    std::vector<QRect> monitors;  // the main display first
+    QRect screen;
+};
+
+Desk CurrentDesk() {
+    Desk desk;
+    for (const platform::DisplayInfo& d : platform::CurrentScreen().Displays()) {
+        const QRect r(d.bounds.x, d.bounds.y, d.bounds.width, d.bounds.height);
+        if (r.isEmpty()) continue;
+        if (d.isMain) {
+            desk.monitors.insert(desk.monitors.begin(), r);
+        } else {
+            desk.monitors.push_back(r);
+        }
+        desk.screen |= r;
+    }
+    return desk;
+}
+
+int64_t Clamp64(int64_t v, int64_t lo, int64_t hi) {
+    return hi < lo ? lo : std::clamp(v, lo, hi);
 }
 
 // The canvas has a whole number of pixels per point, whatever the toolkit's
@@ -69,6 +111,30 @@ bool ShowsCanvasPixels(const QWidget* w) {
 }
 
 }  // namespace
+
+int TitleBarHeight() {
+    return g_titleBar > 0 ? g_titleBar : kUsualTitleBar;
+}
+
+void QuitFromUser() {
+    RuntimeDispatch([]() { RB_ApplicationQuit(0); });
+}
+
+QWidget* DialogParent() {
+    auto usable = [](Window* w) -> TopWidget* {
+        if (!w || w->Frame() == Window::kFrameGlobalFloating || !w->Peer()) return nullptr;
+        TopWidget* top = w->Peer()->Top();
+        return top && top->isVisible() ? top : nullptr;
+    };
+    if (auto* active = dynamic_cast<TopWidget*>(QApplication::activeWindow())) {
+        if (TopWidget* top = usable(active->owner)) return top;
+    }
+    const std::vector<Window*> open = OpenWindowList();
+    for (auto it = open.rbegin(); it != open.rend(); ++it) {
+        if (TopWidget* top = usable(*it)) return top;
+    }
+    return nullptr;
+}
 
 // ---------------------------------------------------------------- Content
 
@@ -210,6 +276,20 @@ void TopWidget::LayoutChildren() {
     if (content) content->setGeometry(0, mbh, width(), std::max(0, height() - mbh));
 }
 
+void TopWidget::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // A window manager that offers a zoom button on a window whose layout has
+    // none (it keeps its own buttons whatever the hints say): the window goes
+    // back to the size it had.
+    if (event->type() == QEvent::WindowStateChange && owner && !owner->MaximizeButton() &&
+        windowState().testFlag(Qt::WindowMaximized)) {
+        QPointer<TopWidget> self(this);
+        QTimer::singleShot(0, this, [self]() {
+            if (self) self->setWindowState(self->windowState() & ~Qt::WindowMaximized);
+        });
+    }
+}
+
 void TopWidget::closeEvent(QCloseEvent* event) {
     // The framework decides when a window goes away; a window without a close
     // box stays (Alt+F4 and the window manager's menu included).
@@ -221,6 +301,7 @@ void TopWidget::closeEvent(QCloseEvent* event) {
 
 void TopWidget::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
+    if (isVisible()) NoteFrame(this);
     if (owner && !applying) {
         Ref<Window> keep(owner);
         keep->GeometryChanged();
@@ -275,7 +356,10 @@ void WindowPeer::ApplyFlags() {
         top_->setAttribute(Qt::WA_ShowWithoutActivating, true);
         top_->setAttribute(Qt::WA_X11DoNotAcceptFocus, true);
     } else {
-        f |= Qt::Window | Qt::WindowSystemMenuHint;
+        f |= Qt::WindowSystemMenuHint;
+        // The about box is a dialog of the window it was opened from, and
+        // stays above the floating windows.
+        f |= owner_->IsBox() ? Qt::Dialog | Qt::WindowStaysOnTopHint : Qt::Window;
         top_->setAttribute(Qt::WA_ShowWithoutActivating, false);
         top_->setAttribute(Qt::WA_X11DoNotAcceptFocus, false);
     }
@@ -297,13 +381,18 @@ void WindowPeer::ApplyLimits() {
     if (!owner_->Resizeable()) {
         top_->setFixedSize(w, h + mbh);
     } else {
-        // A size that code set below the minimum (or above the maximum) stays
-        // reachable; the limits bind the user's resizing.
+        // A size that code set below the minimum stays reachable; the limits
+        // bind the user's resizing, which the X screen bounds as well.
+        int maxW = owner_->MaxWidth(), maxH = owner_->MaxHeight();
+        const QRect screen = CurrentDesk().screen;
+        if (!screen.isEmpty()) {
+            maxW = std::min(maxW, screen.width());
+            maxH = std::min(maxH, std::max(1, screen.height() - mbh));
+        }
         top_->setMinimumSize(std::min(owner_->MinWidth(), w),
                              std::min(owner_->MinHeight(), h) + mbh);
-        top_->setMaximumSize(
-            std::min(QWIDGETSIZE_MAX, std::max(owner_->MaxWidth(), w)),
-            std::min(QWIDGETSIZE_MAX - mbh, std::max(owner_->MaxHeight(), h)) + mbh);
+        top_->setMaximumSize(std::min(QWIDGETSIZE_MAX, std::max(maxW, w)),
+                             std::min(QWIDGETSIZE_MAX - mbh, std::max(maxH, h)) + mbh);
     }
     top_->applying = false;
 }
@@ -373,13 +462,37 @@ void AddItems(QMenu* menu, const Ref<MenuItem>& parent, Window* window) {
     }
 }
 
+bool HasQuitItem(const Ref<MenuItem>& parent) {
+    for (int32_t i = 0; i < parent->Count(); ++i) {
+        Ref<MenuItem> item = parent->Item(i);
+        if (dynamic_cast<QuitMenuItem*>(item.Get()) || HasQuitItem(item)) return true;
+    }
+    return false;
+}
+
+// The application menu's Quit, which a desktop without a global application
+// menu would not show anywhere: last in the first menu of the application's
+// bar. Ctrl+Q itself is the framework's shortcut in every window, so the item
+// only names it.
+void AddApplicationQuit(QMenuBar* mb) {
+    const QList<QAction*> menus = mb->actions();
+    QMenu* first = menus.isEmpty() ? nullptr : menus.front()->menu();
+    if (!first) return;
+    first->addSeparator()->setObjectName(QStringLiteral("ApplicationQuitSeparator"));
+    QAction* quit = first->addAction(QStringLiteral("&Quit\tCtrl+Q"));
+    quit->setObjectName(QStringLiteral("ApplicationQuit"));
+    QObject::connect(quit, &QAction::triggered, quit, []() { QuitFromUser(); });
+}
+
 }  // namespace
 
 void WindowPeer::RefreshMenu(bool force) {
     if (!top_) return;
     Ref<MenuBar> bar = owner_->MenuBar();
+    bool applicationBar = false;
     if (!bar && owner_->Frame() != Window::kFrameGlobalFloating) {
         if (Ref<Application> app = getAppObject()) bar = app->MenuBar();
+        applicationBar = bool(bar);
     }
     if (!owner_->MenuBarVisible()) bar = Ref<MenuBar>();
     const uint64_t revision = MenuItem::Revision();
@@ -403,6 +516,7 @@ void WindowPeer::RefreshMenu(bool force) {
             menu->menuAction()->setVisible(menuItem->Visible());
             AddItems(menu, menuItem, owner_);
         }
+        if (applicationBar && !HasQuitItem(bar)) AddApplicationQuit(mb);
         mb->show();
         top_->menuBar = mb;
     }
@@ -476,11 +590,14 @@ void Window::Constructor() {
     }
     constructing_ = false;
     constructed_ = true;
+    if (peer_) peer_->RefreshMenu(true);
+    // The menu bar, now there, takes room that the screen must hold too.
+    Constrain();
+    ApplyGeometry();
     reportedLeft_ = left_;
     reportedTop_ = top_;
     reportedWidth_ = width_;
     reportedHeight_ = height_;
-    if (peer_) peer_->RefreshMenu(true);
     if (visible_) Show();
 }
 
@@ -542,33 +659,119 @@ void Window::RaiseGeometryEvents() {
     if (resized) RaiseEvent(WindowEvent::kResized);
 }
 
-void Window::SetLeft(int32_t v) {
-    positionSet_ = true;
-    if (v == left_) return;
-    left_ = v;
+int Window::MenuBarHeight() const {
+    return peer_ && peer_->Top() ? peer_->Top()->MenuBarHeight() : 0;
+}
+
+void Window::Constrain() {
+    const detail::Desk desk = detail::CurrentDesk();
+    const int64_t mbh = MenuBarHeight();
+    int64_t maxW = maxWidth_, maxH = maxHeight_;
+    if (!desk.screen.isEmpty()) {
+        maxW = std::min<int64_t>(maxW, desk.screen.width());
+        maxH = std::min<int64_t>(maxH, desk.screen.height() - mbh);
+    }
+    width_ = int32_t(detail::Clamp64(width_, 1, maxW));
+    height_ = int32_t(detail::Clamp64(height_, 1, maxH));
+    if (desk.monitors.empty()) return;
+
+    // The title bar lies above the menu bar; it is within reach on a monitor
+    // that holds its whole height and enough of its width to take hold of.
+    const int64_t title = detail::TitleBarHeight();
+    const int64_t left = left_, width = width_;
+    const int64_t outerTop = int64_t(top_) - mbh - title;
+    const int64_t outerHeight = height_ + mbh + title;
+    for (const QRect& m : desk.monitors) {
+        const int64_t across =
+            std::min<int64_t>(left + width, int64_t(m.x()) + m.width()) - std::max<int64_t>(left, m.x());
+        if (outerTop >= m.y() && outerTop + title <= int64_t(m.y()) + m.height() &&
+            across >= std::min(width, detail::kGrip))
+            return;
+    }
+    // Out of reach: wholly onto the monitor nearest to the window's middle.
+    const int64_t cx = left + width / 2, cy = outerTop + outerHeight / 2;
+    const QRect* nearest = nullptr;
+    int64_t best = std::numeric_limits<int64_t>::max();
+    for (const QRect& m : desk.monitors) {
+        const int64_t dx = std::max<int64_t>({int64_t(m.x()) - cx, 0, cx - (int64_t(m.x()) + m.width())});
+        const int64_t dy = std::max<int64_t>({int64_t(m.y()) - cy, 0, cy - (int64_t(m.y()) + m.height())});
+        const int64_t d = dx * dx / 2 + dy * dy / 2;  // halved: stays within range
+        if (d < best) {
+            best = d;
+            nearest = &m;
+        }
+    }
+    const QRect& m = *nearest;
+    left_ = int32_t(detail::Clamp64(left, m.x(), int64_t(m.x()) + m.width() - width));
+    top_ = int32_t(detail::Clamp64(outerTop, m.y(), int64_t(m.y()) + m.height() - outerHeight) +
+                   mbh + title);
+}
+
+void Window::PlaceByDefault() {
+    const detail::Desk desk = detail::CurrentDesk();
+    if (desk.monitors.empty()) return;
+    const QRect& m = desk.monitors.front();
+    const int64_t mbh = MenuBarHeight(), title = detail::TitleBarHeight();
+    const int64_t outerHeight = height_ + mbh + title;
+    left_ = int32_t(int64_t(m.x()) + std::max<int64_t>(0, (m.width() - int64_t(width_)) / 2));
+    top_ = int32_t(int64_t(m.y()) + std::max<int64_t>(0, (m.height() - outerHeight) / 2) + mbh +
+                   title);
+    // Put in place as part of opening, like the layout's values: no Moved.
+    reportedLeft_ = left_;
+    reportedTop_ = top_;
+    ApplyGeometry();
+}
+
+void Window::RequestGeometry(int32_t left, int32_t top, int32_t width, int32_t height) {
+    if (left == left_ && top == top_ && width == width_ && height == height_) return;
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    Constrain();
+    const bool moved = left_ != left || top_ != top;
+    const bool resized = width_ != width || height_ != height;
     ApplyGeometry();
     RaiseGeometryEvents();
+    if (moved || resized) ReportLater(moved, resized);
+}
+
+void Window::ReportLater(bool moved, bool resized) {
+    if (!constructed_ || closing_ || !peer_ || !peer_->Top()) return;
+    pendingMoved_ = pendingMoved_ || moved;
+    pendingResized_ = pendingResized_ || resized;
+    if (reportPending_) return;
+    reportPending_ = true;
+    QPointer<detail::TopWidget> top = peer_->Top();
+    QTimer::singleShot(0, top, [top]() {
+        if (!top || !top->owner) return;
+        Ref<Window> keep(top->owner);
+        keep->ReportAdjusted();
+    });
+}
+
+void Window::ReportAdjusted() {
+    const bool moved = pendingMoved_, resized = pendingResized_;
+    reportPending_ = pendingMoved_ = pendingResized_ = false;
+    if (!open_ || closing_) return;
+    Ref<Window> keep(this);
+    if (moved) RaiseEvent(WindowEvent::kMoved);
+    if (resized) RaiseEvent(WindowEvent::kResized);
+}
+
+void Window::SetLeft(int32_t v) {
+    positionSet_ = true;
+    RequestGeometry(v, top_, width_, height_);
 }
 void Window::SetTop(int32_t v) {
     positionSet_ = true;
-    if (v == top_) return;
-    top_ = v;
-    ApplyGeometry();
-    RaiseGeometryEvents();
+    RequestGeometry(left_, v, width_, height_);
 }
 void Window::SetWidth(int32_t v) {
-    v = std::max<int32_t>(v, 1);
-    if (v == width_) return;
-    width_ = v;
-    ApplyGeometry();
-    RaiseGeometryEvents();
+    RequestGeometry(left_, top_, std::max<int32_t>(v, 1), height_);
 }
 void Window::SetHeight(int32_t v) {
-    v = std::max<int32_t>(v, 1);
-    if (v == height_) return;
-    height_ = v;
-    ApplyGeometry();
-    RaiseGeometryEvents();
+    RequestGeometry(left_, top_, width_, std::max<int32_t>(v, 1));
 }
 
 void Window::SetMinWidth(int32_t v) {
@@ -582,10 +785,12 @@ void Window::SetMinHeight(int32_t v) {
 void Window::SetMaxWidth(int32_t v) {
     maxWidth_ = std::max<int32_t>(v, 1);
     if (peer_) peer_->ApplyLimits();
+    if (width_ > maxWidth_) RequestGeometry(left_, top_, maxWidth_, height_);
 }
 void Window::SetMaxHeight(int32_t v) {
     maxHeight_ = std::max<int32_t>(v, 1);
     if (peer_) peer_->ApplyLimits();
+    if (height_ > maxHeight_) RequestGeometry(left_, top_, width_, maxHeight_);
 }
 
 void Window::GeometryChanged() {
@@ -644,14 +849,35 @@ void Window::Show() {
         if (!open_ || closing_) return;  // the Open handler closed it
     }
     if (!peer_ || !peer_->Top()) return;
-    detail::TopWidget* top = peer_->Top();
-    if (!top->isVisible()) {
-        top->applying = true;
-        top->show();
-        top->applying = false;
-        if (frame_ != kFrameGlobalFloating) top->raise();
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        if (detail::AboutCommandRunning() && !box_) BecomeBoxOf(detail::AboutCommandOrigin());
+        if (!positionSet_) PlaceByDefault();
     }
+    detail::TopWidget* top = peer_->Top();
+    top->applying = true;
+    // A window the user minimised comes back as it was, whether it counts as
+    // shown (iconified) or was hidden since: the toolkit would map it
+    // minimised again.
+    if (top->windowState().testFlag(Qt::WindowMinimized))
+        top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
+    if (!top->isVisible()) top->show();
+    top->applying = false;
+    top->raise();
+    // Floating windows never take the focus from the application in use.
+    if (frame_ != kFrameGlobalFloating) top->activateWindow();
     detail::NoteWindowShown(this);
+}
+
+void Window::BecomeBoxOf(Window* opener) {
+    box_ = true;
+    if (!peer_ || !peer_->Top()) return;
+    peer_->ApplyFlags();
+    if (!opener || opener == this || !opener->Peer() || !opener->Peer()->Top()) return;
+    // A top level with a parent is transient for it: the window manager keeps
+    // it above the opener and takes it along.
+    QWidget* top = peer_->Top();
+    top->setParent(opener->Peer()->Top(), top->windowFlags());
 }
 
 void Window::Hide() {

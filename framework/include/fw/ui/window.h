@@ -21,14 +21,21 @@
 // program draws in and places controls in: Left and Top are its position on
 // the desktop, Width and Height its size. A menu bar shown inside the window
 // lies above that area and is not part of it, so a position that was read and
-// saved puts the window back in the same place. Code may set any size, also
-// one below MinWidth/MinHeight or above the maxima; the limits bind the user.
+// saved puts the window back in the same place. Code may set a size below
+// MinWidth/MinHeight (the minima bind the user), but never one above
+// MaxWidth/MaxHeight or larger than the X screen; and wherever code puts a
+// window, its title bar stays on a monitor: a window whose title bar would lie
+// on none goes wholly onto the nearest monitor instead. A window that no code
+// placed (no Left or Top) opens centred on the main display.
 //
 // Moved and Resized are raised whenever the geometry changes after the
 // window's construction: at once when code sets Left, Top, Width or Height to
 // a new value, and on the event loop when the user or the window manager moves
 // or resizes the window. Setting a value that the window already has raises
-// nothing; nothing is raised during Layout.
+// nothing; nothing is raised during Layout. Where the framework kept a window
+// from the geometry that code asked for, it raises Moved or Resized once more
+// on the event loop, so that what a handler records later is what the window
+// really has.
 #pragma once
 
 #include <cstdint>
@@ -115,7 +122,8 @@ class Window : public Object, public PropertyTarget {
     bool Visible() const;
     void SetVisible(bool v);
     // Both harmless when repeated; a hidden window keeps its controls, its
-    // timers and its canvas.
+    // timers and its canvas. Show also brings an open window to the front
+    // (and activates it, unless it is floating) and restores a minimised one.
     void Show();
     void Hide();
     // Raises Close once, then takes the window off the desktop and out of the
@@ -147,7 +155,7 @@ class Window : public Object, public PropertyTarget {
     void SetLiveResize(bool v) { liveResize_ = v; }
     int32_t MacProcID() const noexcept { return macProcID_; }
     void SetMacProcID(int32_t v) { macProcID_ = v; }
-    // 0: where the window manager puts it, unless code sets Left or Top.
+    // 0: centred on the main display, unless code sets Left or Top.
     int32_t Placement() const noexcept { return placement_; }
     void SetPlacement(int32_t v) { placement_ = v; }
     bool MenuBarVisible() const noexcept { return menuBarVisible_; }
@@ -200,12 +208,25 @@ class Window : public Object, public PropertyTarget {
     void RaiseEvent(WindowEvent event);
     // The native side reports a geometry change by the user or the window manager.
     void GeometryChanged();
+    // Raises what ReportLater held back.
+    void ReportAdjusted();
+    // Shown from the About command: a box that belongs to the window it was
+    // chosen from and stays above the floating windows.
+    void BecomeBoxOf(Window* opener);
+    bool IsBox() const noexcept { return box_; }
 
   private:
     void EnsurePeer();
     void OpenNow();
     void ApplyGeometry();
     void RaiseGeometryEvents();
+    // Sets the geometry that code asked for, as far as the desktop allows it.
+    void RequestGeometry(int32_t left, int32_t top, int32_t width, int32_t height);
+    // Keeps the size within the limits and the title bar on a monitor.
+    void Constrain();
+    void PlaceByDefault();
+    void ReportLater(bool moved, bool resized);
+    int MenuBarHeight() const;
 
     std::unique_ptr<detail::WindowPeer> peer_;
     std::map<WindowEvent, std::vector<std::function<void()>>> hooks_;
@@ -227,7 +248,9 @@ class Window : public Object, public PropertyTarget {
     Ref<fw::MenuBar> menuBar_;
     Ref<Picture> backdrop_;
 
-    bool constructed_ = false, constructing_ = false;
+    bool constructed_ = false, constructing_ = false, shownOnce_ = false;
+    bool box_ = false;
+    bool reportPending_ = false, pendingMoved_ = false, pendingResized_ = false;
     bool open_ = false, opened_ = false, closing_ = false, closed_ = false;
     // Geometry last reported through Moved / Resized.
     int32_t reportedLeft_ = 0, reportedTop_ = 0, reportedWidth_ = 0, reportedHeight_ = 0;
