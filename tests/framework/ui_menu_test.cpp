@@ -146,4 +146,38 @@ TEST_F(MenuTest, QuitItemAndControlQCloseEveryWindowAndQuit) {
     }
 }
 
+// An application bar without a Quit of its own gets the framework's, last in
+// its first menu; the bar that has one, and a window's own bar, get none.
+TEST_F(MenuTest, ApplicationBarWithoutQuitShowsOneLastInItsFirstMenu) {
+    auto panel = uitest::MakeProbe();
+    headless.ProcessEvents();
+    EXPECT_EQ(FindAction(*panel, "ApplicationQuit"), nullptr);
+
+    auto bar = fw::New<fw::MenuBar>();
+    bar->Append(Item("File", "File"));
+    bar->Child("File")->Append(Item("FilePrintHelp", "Print Help", "Cmd+P"));
+    bar->Append(Item("HelpMenu", "Help"));
+    bar->Child("HelpMenu")->Append(Item("HelpShow", "Show Help"));
+    app->SetMenuBar(bar);
+    auto help = uitest::MakeProbe();
+    auto own = fw::New<fw::MenuBar>();
+    own->Append(Item("EditMenu", "&Edit"));
+    own->Child("EditMenu")->Append(Item("EditUndo", "&Undo"));
+    help->SetMenuBar(own);
+    headless.ProcessEvents();
+    EXPECT_EQ(FindAction(*help, "ApplicationQuit"), nullptr);
+    QMenu* file = panel->Peer()->Top()->menuBar->actions().front()->menu();
+    ASSERT_NE(file, nullptr);
+    QAction* quit = file->actions().back();
+    EXPECT_EQ(quit->objectName(), "ApplicationQuit");
+    EXPECT_EQ(quit->text(), "&Quit\tCtrl+Q");
+    EXPECT_TRUE(file->actions()[file->actions().size() - 2]->isSeparator());
+
+    // It quits as Ctrl+Q does: every window closes, the panel's Close included.
+    quit->trigger();
+    EXPECT_TRUE(headless.QuitRequested());
+    EXPECT_EQ(panel->log.back(), "Close");
+    EXPECT_FALSE(panel->IsOpen() || help->IsOpen());
+}
+
 }  // namespace

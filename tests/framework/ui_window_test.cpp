@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <functional>
@@ -145,11 +146,11 @@ TEST_F(WindowTest, CodeMaySetASizeBelowTheMinimum) {
     EXPECT_EQ(w->Height(), 232);
     // Resizeable windows too.
     auto r = MakeProbe({{"Width", 300}, {"Height", 300}, {"MinWidth", 74}, {"MinHeight", 40}});
-    r->SetWidth(20);
+    r->SetWidth(50);
     r->SetHeight(10);
     headless.ProcessEvents();
-    EXPECT_EQ(r->Peer()->Content()->size(), QSize(20, 10));
-    EXPECT_EQ(r->Width(), 20);
+    EXPECT_EQ(r->Peer()->Content()->size(), QSize(50, 10));
+    EXPECT_EQ(r->Width(), 50);
 }
 
 TEST_F(WindowTest, MovedAndResizedFollowChangesAfterConstruction) {
@@ -368,6 +369,121 @@ TEST_F(WindowTest, ControlsAreFoundByNameAndNamesAreUnique) {
     EXPECT_THROW(w->AddControl("Label2", fw::Ref<fw::Control>()), fw::NilObjectException);
     // __New of a class that is no control gives that object too.
     EXPECT_TRUE(fw::RuntimeCheckCast<ProbeWindow>(w->New(ProbeWindow::ClassInfo())));
+}
+
+// Code's geometry from a settings file of any content: the window stays
+// within its maxima and the X screen (frame included) and its title bar on a
+// monitor, and what Moved and Resized finally report is what it has.
+TEST_F(WindowTest, GeometryFromCodeStaysOnTheDesktopAndIsReportedAsItIs) {
+    // The main display 1440 x 900 and a second one to its right.
+    headless.Screen().AddDisplay({1440, 0, 1280, 800});
+    MakeProbe()->Close();  // lets the frames be seen once
+    const int t = fw::detail::TitleBarHeight();
+    struct Case {
+        const char* what;
+        int32_t top, left, height, width;
+        int32_t wantTop, wantLeft, wantHeight, wantWidth;
+        int32_t maxWidth = 32000;
+    } cases[] = {
+        {"ordinary", 200, 100, 200, 300, 200, 100, 200, 300},
+        {"largest integers", 200, 100, INT32_MAX, INT32_MAX, 200, 100, 900 - t, 2720},
+        {"largest X sizes", 50, 100, 32767, 32767, 50, 100, 900 - t, 2720},
+        {"far above and left", -5000, -5000, 200, 300, t, 0, 200, 300},
+        {"title bar above the top", t - 1, 100, 200, 300, t, 100, 200, 300},
+        {"title bar at the top", t, 100, 200, 300, t, 100, 200, 300},
+        {"mostly off the right, title bar in reach", 100, 2680, 200, 300, 100, 2680, 200, 300},
+        {"too little of the title bar in reach", 100, 2690, 200, 300, 100, 2420, 200, 300},
+        {"on the second display", 300, 1500, 200, 300, 300, 1500, 200, 300},
+        {"title bar below the second display", 801 + t, 1500, 200, 300, 800 - 200, 1500, 200, 300},
+        {"far right", 300, 100000, 200, 300, 300, 2720 - 300, 200, 300},
+        {"smallest integers", INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN, t, 0, 1, 40},
+        {"nothing", 0, 0, 0, 0, t, 0, 1, 40},
+        {"above its maximum", 200, 100, 200, 800, 200, 100, 200, 500, 500},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto w = MakeProbe({{"Width", 300}, {"Height", 200}, {"MaxWidth", c.maxWidth}});
+        w->log.clear();
+        w->SetTop(c.top);
+        w->SetLeft(c.left);
+        w->SetHeight(c.height);
+        w->SetWidth(c.width);
+        EXPECT_EQ(w->Top(), c.wantTop);
+        EXPECT_EQ(w->Left(), c.wantLeft);
+        EXPECT_EQ(w->Height(), c.wantHeight);
+        EXPECT_EQ(w->Width(), c.wantWidth);
+        EXPECT_EQ(w->Peer()->Top()->geometry(),
+                  QRect(c.wantLeft, c.wantTop, c.wantWidth, c.wantHeight));
+        EXPECT_EQ(Canvas(*w).size(), QSize(c.wantWidth, c.wantHeight));
+        // What a handler records last, also one that starts recording only
+        // after the window was placed, is what the window has (which the
+        // platform may still have nudged, as a window manager does).
+        w->log.clear();
+        headless.ProcessEvents();
+        const bool adjusted = c.top != c.wantTop || c.left != c.wantLeft ||
+                              c.height != c.wantHeight || c.width != c.wantWidth;
+        std::string moved, resized;
+        for (const std::string& e : w->log) (e.rfind("Moved", 0) == 0 ? moved : resized) = e;
+        if (adjusted) EXPECT_FALSE(w->log.empty());
+        if (!moved.empty())
+            EXPECT_EQ(moved, "Moved " + std::to_string(w->Left()) + "," + std::to_string(w->Top()));
+        if (!resized.empty())
+            EXPECT_EQ(resized,
+                      "Resized " + std::to_string(w->Width()) + "x" + std::to_string(w->Height()));
+        if (c.top != c.wantTop || c.left != c.wantLeft) EXPECT_FALSE(moved.empty());
+        if (c.height != c.wantHeight || c.width != c.wantWidth) EXPECT_FALSE(resized.empty());
+        w->Close();
+    }
+}
+
+TEST_F(WindowTest, WindowThatNoCodePlacedOpensCentredOnTheMainDisplay) {
+    headless.Screen().AddDisplay({-1280, 0, 1280, 800});
+    auto bar = fw::New<fw::MenuBar>();
+    auto file = fw::New<fw::MenuItem>();
+    file->SetName("File");
+    file->SetText("File");
+    bar->Append(file);
+    auto w = fw::New<ProbeWindow>();
+    w->layout = {{"Width", 350}, {"Height", 348}, {"Visible", false}};
+    w->Constructor();
+    w->SetMenuBar(bar);
+    headless.ProcessEvents();
+    w->Show();
+    const int mbh = w->Peer()->Top()->MenuBarHeight();
+    const int outer = 348 + mbh + fw::detail::TitleBarHeight();
+    EXPECT_EQ(w->Left(), (1440 - 350) / 2);
+    EXPECT_EQ(w->Top() - mbh - fw::detail::TitleBarHeight(), (900 - outer) / 2);
+    // Placing is part of opening, not a move.
+    EXPECT_EQ(std::count(w->log.begin(), w->log.end(), "Moved " + std::to_string(w->Left()) + "," +
+                                                           std::to_string(w->Top())),
+              0);
+    // A window that code placed stays where code put it.
+    auto placed = MakeProbe({{"Left", 30}, {"Top", 40}});
+    EXPECT_EQ(placed->Left(), 30);
+    EXPECT_EQ(placed->Top(), 40);
+}
+
+TEST_F(WindowTest, ShowRestoresAMinimisedWindowAndFloatingWindowsStayUnfocused) {
+    for (int frame : {0, 7}) {
+        SCOPED_TRACE(frame);
+        auto w = MakeProbe({{"Frame", frame}});
+        auto* top = w->Peer()->Top();
+        top->showMinimized();
+        headless.ProcessEvents();
+        ASSERT_TRUE(top->isMinimized());
+        w->Show();
+        headless.ProcessEvents();
+        EXPECT_FALSE(top->isMinimized());
+        EXPECT_TRUE(top->isVisible());
+        // Minimised, then hidden: it still comes back.
+        top->showMinimized();
+        w->Hide();
+        w->Show();
+        headless.ProcessEvents();
+        EXPECT_FALSE(top->isMinimized());
+        EXPECT_TRUE(w->Visible());
+        w->Close();
+    }
 }
 
 }  // namespace

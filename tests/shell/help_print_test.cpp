@@ -24,7 +24,7 @@ std::vector<std::string> Words(const std::string& text) {
     return words;
 }
 
-// A line may break after the hyphen of a chord such as "Command-Option-d",
+// A line may break after the hyphen of a word such as "bottom-right",
 // depending on the font that the printer finds, so a word that ends in a
 // hyphen joins the next one without a blank.
 std::string Joined(const std::vector<std::string>& words) {

@@ -53,16 +53,20 @@ TEST(HelpText, NineParagraphsOfPlainTextWithOneNonAsciiCharacterInTheCreditLine)
     EXPECT_LT(wordCount, 430);
 }
 
+// The keys as this desktop's keyboard names them and the program binds them
+// (Command is Super, Option is Alt), and where Quit is.
 TEST(HelpText, NamesEveryChordAndTheLightsRule) {
     for (const char* quoted :
          {"\"Ostrel 4\"", "\"Control Panel\"", "\"Display Windows\"", "\"Normal\"", "\"Fixed\"",
-          "\"Normal mode\"", "\"Fixed mode\"", "\"Command-Option-a\"", "\"Command-Option-c\"",
-          "\"Command-Option-d\"", "\"Command-Option-f\"", "\"status lights\"",
-          "\"Command-Control-a\"", "\"Command-Control-c\"", "\"Command-Control-d\"",
-          "\"Command-Control-f\"", "\"Red means Fixed; white means Normal.\"", "\"Option-Shift\"",
-          "\"Control-Shift\""}) {
+          "\"Normal mode\"", "\"Fixed mode\"", "\"Super+Alt+A\"", "\"Super+Alt+C\"",
+          "\"Super+Alt+D\"", "\"Super+Alt+F\"", "\"status lights\"", "\"Super+Ctrl+A\"",
+          "\"Super+Ctrl+C\"", "\"Super+Ctrl+D\"", "\"Super+Ctrl+F\"",
+          "\"Red means Fixed; white means Normal.\"", "\"Alt+Shift\"", "\"Ctrl+Shift\"",
+          "Quit at the end of its File menu", "Ctrl+Q"}) {
         EXPECT_NE(kHelpText.find(quoted), std::string_view::npos) << quoted;
     }
+    for (const char* foreign : {"Command", "Option", "(red)"})
+        EXPECT_EQ(kHelpText.find(foreign), std::string_view::npos) << foreign;
 }
 
 class HelpWindowTest : public ProgramTest {};

@@ -138,6 +138,8 @@ QWidget* DialogParent();
 // Height of a window manager's title bar, in points: what the frames of the
 // program's windows showed so far, or a usual figure before any was framed.
 int TitleBarHeight();
+// Learns the title bar's height from a window that a window manager framed.
+void NoteFrame(const QWidget* top);
 // Quits as Ctrl+Q does.
 void QuitFromUser();
 

@@ -66,10 +66,14 @@ int g_titleBar = 0;
 // How much of a title bar, across, is enough to take hold of it.
 constexpr int64_t kGrip = 40;
 
+}  // namespace
+
 void NoteFrame(const QWidget* top) {
     const int title = top->geometry().y() - top->frameGeometry().y();
     if (title > 0 && title < 200) g_titleBar = title;
 }
+
+namespace {
 
 // The desktop that windows are kept on: its monitors and the X screen that
 // holds them all, in points.
@@ -640,7 +644,7 @@ void Window::ApplyGeometry() {
     if (peer_) peer_->ApplyGeometry();
 }
 
-void Window::RaiseGeometryEvents() {
+void Window::RaiseGeometryEvents(bool moved, bool resized) {
     if (!constructed_ || closing_) {
         reportedLeft_ = left_;
         reportedTop_ = top_;
@@ -648,8 +652,8 @@ void Window::RaiseGeometryEvents() {
         reportedHeight_ = height_;
         return;
     }
-    const bool moved = left_ != reportedLeft_ || top_ != reportedTop_;
-    const bool resized = width_ != reportedWidth_ || height_ != reportedHeight_;
+    moved = moved || left_ != reportedLeft_ || top_ != reportedTop_;
+    resized = resized || width_ != reportedWidth_ || height_ != reportedHeight_;
     reportedLeft_ = left_;
     reportedTop_ = top_;
     reportedWidth_ = width_;
@@ -666,18 +670,21 @@ int Window::MenuBarHeight() const {
 void Window::Constrain() {
     const detail::Desk desk = detail::CurrentDesk();
     const int64_t mbh = MenuBarHeight();
+    const int64_t title = detail::TitleBarHeight();
+    // Code may go below the minimum, though never so narrow that the title
+    // bar could not be taken hold of; and never beyond the maximum or the X
+    // screen, frame included.
     int64_t maxW = maxWidth_, maxH = maxHeight_;
     if (!desk.screen.isEmpty()) {
         maxW = std::min<int64_t>(maxW, desk.screen.width());
-        maxH = std::min<int64_t>(maxH, desk.screen.height() - mbh);
+        maxH = std::min<int64_t>(maxH, desk.screen.height() - mbh - title);
     }
-    width_ = int32_t(detail::Clamp64(width_, 1, maxW));
+    width_ = int32_t(detail::Clamp64(width_, std::min<int64_t>(minWidth_, detail::kGrip), maxW));
     height_ = int32_t(detail::Clamp64(height_, 1, maxH));
     if (desk.monitors.empty()) return;
 
     // The title bar lies above the menu bar; it is within reach on a monitor
     // that holds its whole height and enough of its width to take hold of.
-    const int64_t title = detail::TitleBarHeight();
     const int64_t left = left_, width = width_;
     const int64_t outerTop = int64_t(top_) - mbh - title;
     const int64_t outerHeight = height_ + mbh + title;
@@ -724,6 +731,10 @@ void Window::PlaceByDefault() {
 
 void Window::RequestGeometry(int32_t left, int32_t top, int32_t width, int32_t height) {
     if (left == left_ && top == top_ && width == width_ && height == height_) return;
+    // Code asked for a new place or size: that is a move or a resize, also
+    // where the desktop leaves the window where it was.
+    const bool askedMove = left != left_ || top != top_;
+    const bool askedResize = width != width_ || height != height_;
     left_ = left;
     top_ = top;
     width_ = width;
@@ -732,7 +743,7 @@ void Window::RequestGeometry(int32_t left, int32_t top, int32_t width, int32_t h
     const bool moved = left_ != left || top_ != top;
     const bool resized = width_ != width || height_ != height;
     ApplyGeometry();
-    RaiseGeometryEvents();
+    RaiseGeometryEvents(askedMove, askedResize);
     if (moved || resized) ReportLater(moved, resized);
 }
 
@@ -768,10 +779,10 @@ void Window::SetTop(int32_t v) {
     RequestGeometry(left_, v, width_, height_);
 }
 void Window::SetWidth(int32_t v) {
-    RequestGeometry(left_, top_, std::max<int32_t>(v, 1), height_);
+    RequestGeometry(left_, top_, v, height_);
 }
 void Window::SetHeight(int32_t v) {
-    RequestGeometry(left_, top_, width_, std::max<int32_t>(v, 1));
+    RequestGeometry(left_, top_, width_, v);
 }
 
 void Window::SetMinWidth(int32_t v) {
@@ -863,9 +874,12 @@ void Window::Show() {
         top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
     if (!top->isVisible()) top->show();
     top->applying = false;
-    top->raise();
-    // Floating windows never take the focus from the application in use.
-    if (frame_ != kFrameGlobalFloating) top->activateWindow();
+    detail::NoteFrame(top);
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        top->raise();
+        // Floating windows never take the focus from the application in use.
+        if (frame_ != kFrameGlobalFloating) top->activateWindow();
+    }
     detail::NoteWindowShown(this);
 }
 

@@ -219,7 +219,9 @@ class Window : public Object, public PropertyTarget {
     void EnsurePeer();
     void OpenNow();
     void ApplyGeometry();
-    void RaiseGeometryEvents();
+    // Raises Moved and Resized for what changed since they were last raised,
+    // and for what the caller says moved or was resized.
+    void RaiseGeometryEvents(bool moved = false, bool resized = false);
     // Sets the geometry that code asked for, as far as the desktop allows it.
     void RequestGeometry(int32_t left, int32_t top, int32_t width, int32_t height);
     // Keeps the size within the limits and the title bar on a monitor.
