@@ -438,6 +438,7 @@ TEST_F(WindowTest, GeometryFromCodeStaysOnTheDesktopAndIsReportedAsItIs) {
 
 TEST_F(WindowTest, WindowThatNoCodePlacedOpensCentredOnTheMainDisplay) {
     headless.Screen().AddDisplay({-1280, 0, 1280, 800});
+    MakeProbe()->Close();  // lets the frames be seen once
     auto bar = fw::New<fw::MenuBar>();
     auto file = fw::New<fw::MenuItem>();
     file->SetName("File");
