@@ -75,12 +75,14 @@ class WindowsE2E : public testsupport::WithDesktop<::testing::TestWithParam<int>
         if (hash == std::string::npos) return ids;
         std::replace(list.begin(), list.end(), ',', ' ');
         std::istringstream in(list.substr(hash + 1));
-        for (std::string hex; in >> hex;) ids.push_back(std::to_string(std::stoul(hex, nullptr, 16)));
+        for (std::string hex; in >> hex;)
+            ids.push_back(std::to_string(std::stoul(hex, nullptr, 16)));
         return ids;
     }
     bool StacksAbove(const std::string& upper, const std::string& lower) const {
         const std::vector<std::string> s = Stacking();
-        const auto u = std::find(s.begin(), s.end(), upper), l = std::find(s.begin(), s.end(), lower);
+        const auto u = std::find(s.begin(), s.end(), upper),
+                   l = std::find(s.begin(), s.end(), lower);
         return u != s.end() && l != s.end() && u > l;
     }
     bool Iconic(const std::string& id) const {

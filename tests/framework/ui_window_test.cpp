@@ -455,8 +455,8 @@ TEST_F(WindowTest, WindowThatNoCodePlacedOpensCentredOnTheMainDisplay) {
     EXPECT_EQ(w->Left(), (1440 - 350) / 2);
     EXPECT_EQ(w->Top() - mbh - fw::detail::TitleBarHeight(), (900 - outer) / 2);
     // Placing is part of opening, not a move.
-    EXPECT_EQ(std::count(w->log.begin(), w->log.end(), "Moved " + std::to_string(w->Left()) + "," +
-                                                           std::to_string(w->Top())),
+    EXPECT_EQ(std::count(w->log.begin(), w->log.end(),
+                         "Moved " + std::to_string(w->Left()) + "," + std::to_string(w->Top())),
               0);
     // A window that code placed stays where code put it.
     auto placed = MakeProbe({{"Left", 30}, {"Top", 40}});

@@ -56,13 +56,28 @@ TEST(HelpText, NineParagraphsOfPlainTextWithOneNonAsciiCharacterInTheCreditLine)
 // The keys as this desktop's keyboard names them and the program binds them
 // (Command is Super, Option is Alt), and where Quit is.
 TEST(HelpText, NamesEveryChordAndTheLightsRule) {
-    for (const char* quoted :
-         {"\"Ostrel 4\"", "\"Control Panel\"", "\"Display Windows\"", "\"Normal\"", "\"Fixed\"",
-          "\"Normal mode\"", "\"Fixed mode\"", "\"Super+Alt+A\"", "\"Super+Alt+C\"",
-          "\"Super+Alt+D\"", "\"Super+Alt+F\"", "\"status lights\"", "\"Super+Ctrl+A\"",
-          "\"Super+Ctrl+C\"", "\"Super+Ctrl+D\"", "\"Super+Ctrl+F\"",
-          "\"Red means Fixed; white means Normal.\"", "\"Alt+Shift\"", "\"Ctrl+Shift\"",
-          "Quit at the end of its File menu", "Ctrl+Q"}) {
+    const char* const named[] = {"\"Ostrel 4\"",
+                                 "\"Control Panel\"",
+                                 "\"Display Windows\"",
+                                 "\"Normal\"",
+                                 "\"Fixed\"",
+                                 "\"Normal mode\"",
+                                 "\"Fixed mode\"",
+                                 "\"Super+Alt+A\"",
+                                 "\"Super+Alt+C\"",
+                                 "\"Super+Alt+D\"",
+                                 "\"Super+Alt+F\"",
+                                 "\"status lights\"",
+                                 "\"Super+Ctrl+A\"",
+                                 "\"Super+Ctrl+C\"",
+                                 "\"Super+Ctrl+D\"",
+                                 "\"Super+Ctrl+F\"",
+                                 "\"Red means Fixed; white means Normal.\"",
+                                 "\"Alt+Shift\"",
+                                 "\"Ctrl+Shift\"",
+                                 "Quit at the end of its File menu",
+                                 "Ctrl+Q"};
+    for (const char* quoted : named) {
         EXPECT_NE(kHelpText.find(quoted), std::string_view::npos) << quoted;
     }
     for (const char* foreign : {"Command", "Option", "(red)"})

@@ -43,9 +43,9 @@ void ExpectTextsFit(const fw::Ref<fw::Window>& window) {
             EXPECT_LE(need.width(), room.width()) << label->text().toStdString();
             EXPECT_LE(need.height(), room.height()) << label->text().toStdString();
         } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-            const QRect room = CaptionRoom(button, qobject_cast<QCheckBox*>(w)
-                                                       ? QStyle::SE_CheckBoxContents
-                                                       : QStyle::SE_PushButtonContents);
+            const QRect room =
+                CaptionRoom(button, qobject_cast<QCheckBox*>(w) ? QStyle::SE_CheckBoxContents
+                                                                : QStyle::SE_PushButtonContents);
             EXPECT_LE(fm.horizontalAdvance(button->text()), room.width())
                 << button->text().toStdString();
             EXPECT_LE(fm.height(), room.height()) << button->text().toStdString();

@@ -3,13 +3,13 @@
 
 #include <QApplication>
 #include <QChildEvent>
-#include <QWindow>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -20,9 +20,9 @@
 #include "fw/ui/control.h"
 #include "fw/ui/menu.h"
 #include "fw/ui/picture.h"
+#include "platform/screen.h"
 #include "ui/peers.h"
 #include "ui/qt_graphics.h"
-#include "platform/screen.h"
 #include "ui/ui_state.h"
 
 namespace fw {
@@ -689,8 +689,8 @@ void Window::Constrain() {
     const int64_t outerTop = int64_t(top_) - mbh - title;
     const int64_t outerHeight = height_ + mbh + title;
     for (const QRect& m : desk.monitors) {
-        const int64_t across =
-            std::min<int64_t>(left + width, int64_t(m.x()) + m.width()) - std::max<int64_t>(left, m.x());
+        const int64_t across = std::min<int64_t>(left + width, int64_t(m.x()) + m.width()) -
+                               std::max<int64_t>(left, m.x());
         if (outerTop >= m.y() && outerTop + title <= int64_t(m.y()) + m.height() &&
             across >= std::min(width, detail::kGrip))
             return;
@@ -700,8 +700,10 @@ void Window::Constrain() {
     const QRect* nearest = nullptr;
     int64_t best = std::numeric_limits<int64_t>::max();
     for (const QRect& m : desk.monitors) {
-        const int64_t dx = std::max<int64_t>({int64_t(m.x()) - cx, 0, cx - (int64_t(m.x()) + m.width())});
-        const int64_t dy = std::max<int64_t>({int64_t(m.y()) - cy, 0, cy - (int64_t(m.y()) + m.height())});
+        const int64_t dx =
+            std::max<int64_t>({int64_t(m.x()) - cx, 0, cx - (int64_t(m.x()) + m.width())});
+        const int64_t dy =
+            std::max<int64_t>({int64_t(m.y()) - cy, 0, cy - (int64_t(m.y()) + m.height())});
         const int64_t d = dx * dx / 2 + dy * dy / 2;  // halved: stays within range
         if (d < best) {
             best = d;
