@@ -14,6 +14,7 @@
 #include "fw/ui/menu.h"
 #include "fw/ui/picture.h"
 #include "ui/peers.h"
+#include "ui/qt_graphics.h"
 #include "ui_test_windows.h"
 
 using uitest::MakeProbe;
@@ -299,6 +300,66 @@ TEST_F(WindowTest, DrawingWhileHiddenShowsAsDrawnWhenShownAgain) {
         hidden->Show();
         headless.ProcessEvents();
         EXPECT_EQ(Canvas(*hidden), Canvas(*shown));
+    }
+}
+
+// A window drawn tick after tick with pictures of the same pixels shows,
+// after each tick, what drawing everything onto a plain canvas gives. A tick
+// of nothing sets a backdrop.
+TEST_F(WindowTest, RepeatedDrawingShowsAsDrawn) {
+    using Tick = std::function<void(fw::Graphics&)>;
+    auto view = [](int seed, std::vector<fw::Color> lines) -> Tick {
+        return [seed, lines](fw::Graphics& g) {
+            g.DrawPicture(Pattern(20, 15, seed), 0, 0, 40, 30, 0, 0, 20, 15);
+            for (size_t i = 0; i < lines.size(); ++i) {
+                g.SetForeColor(lines[i]);
+                g.DrawLine(0, 10 + int(i), 40, 10 + int(i));
+            }
+        };
+    };
+    const fw::Color red = fw::Color::RGBA(255, 0, 0), blue = fw::Color::RGBA(0, 0, 255);
+    struct Script {
+        const char* name;
+        std::vector<Tick> ticks;
+    };
+    const Script scripts[] = {
+        {"the same view again", {view(1, {red, blue}), view(1, {red, blue}), view(1, {red, blue})}},
+        {"lines turned off, on, changed",
+         {view(1, {red, blue}), view(1, {}), view(1, {red}), view(1, {blue}),
+          view(1, {blue, red, red})}},
+        {"fewer lines, then the picture changes",
+         {view(2, {red, blue}), view(2, {red}), view(3, {red}), view(3, {red})}},
+        {"other drawing between the same views",
+         {view(4, {red}),
+          [&](fw::Graphics& g) {
+              view(4, {red})(g);
+              g.FillRect(0, 0, 5, 5);
+          },
+          view(4, {red}),
+          [&](fw::Graphics& g) {
+              g.DrawPicture(Pattern(20, 15, 4), 0, 0, 20, 15);
+              view(4, {red})(g);
+          },
+          view(4, {red})}},
+        {"a backdrop between the same views", {view(5, {red}), nullptr, view(5, {red})}},
+    };
+    for (const Script& script : scripts) {
+        SCOPED_TRACE(script.name);
+        auto w = MakeProbe({{"Width", 40}, {"Height", 30}});
+        QImage plain = Canvas(*w).copy();
+        for (size_t i = 0; i < script.ticks.size(); ++i) {
+            SCOPED_TRACE(i);
+            if (script.ticks[i]) {
+                script.ticks[i](*w->Graphics());
+                script.ticks[i](*fw::qt::MakeImageGraphics(&plain, nullptr));
+            } else {
+                auto backdrop = Pattern(10, 10, 9);
+                w->SetBackdrop(backdrop);
+                fw::qt::MakeImageGraphics(&plain, nullptr)->DrawPicture(backdrop, 0, 0, 10, 10);
+            }
+            headless.ProcessEvents();
+            EXPECT_EQ(Canvas(*w), plain);
+        }
     }
 }
 

@@ -20,6 +20,8 @@ class Control;
 
 namespace fw::detail {
 
+struct ShownDrawing;
+
 // The window's drawing surface, shared with every Graphics handed out for it,
 // so a Graphics kept past the window's close still draws into valid memory.
 struct Canvas {
@@ -33,11 +35,23 @@ struct Canvas {
     std::vector<std::function<void(Graphics&)>> pending;
     // Told each drawn area of the image, in its pixels.
     std::function<void(const QRect&)> changed;
+    // Counts the writes to `image`.
+    uint64_t revision = 0;
+    // What `image` shows since it was last covered whole by a picture, when
+    // nothing else has drawn on it since; a drawing that would only draw the
+    // same again is left out (window_graphics.cpp).
+    std::shared_ptr<ShownDrawing> shown;
+    bool finishPosted = false;
 
     void BeginWrite() {
+        ++revision;
         if (surface) surface->BeginWrite();
     }
     void Settle();
+    // Only the pending drawing.
+    void DrawPending();
+    // Ends a drawing left out so far: draws what of it turned out to differ.
+    void FinishRedraw();
     // Graphics straight onto `image`.
     Ref<Graphics> Drawing();
 };

@@ -164,6 +164,7 @@ void ContentWidget::FitCanvas() {
     QImage& image = canvas_->image;
     if (image.size() == want && qt::PixelsPerPoint(image) == scale) return;
     canvas_->Settle();  // onto the canvas it was given for
+    ++canvas_->revision;
     std::unique_ptr<platform::Surface> surface;
     if (canvas_->surface) {
         if (ShowsCanvasPixels(this)) surface = MakeSurface(want);

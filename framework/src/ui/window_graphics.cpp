@@ -5,8 +5,12 @@
 // what it was given last is drawn when it comes back.
 #include <QPointer>
 #include <QWidget>
+#include <array>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "fw/ui/picture.h"
 #include "ui/peers.h"
@@ -37,6 +41,67 @@ bool CoversCanvas(Picture& pic, const QImage& canvas, int32_t x, int32_t y, int3
            (int64_t(y) + h) * s >= canvas.height();
 }
 
+// Pictures this large are not kept for the comparison: holding one would
+// have the next capture of its size compared page by page and shared.
+constexpr size_t kMaxKeptBytes = size_t{4} << 20;
+// Lines kept after the picture; more drawing than that is not followed.
+constexpr size_t kMaxLines = 16;
+
+}  // namespace
+
+// A window that shows a steady scene, a fixed point of a still desktop, is
+// given the same picture and the same lines over it again and again. The
+// canvas remembers the last picture that covered it and the lines drawn after
+// it; a picture of equal pixels, drawn the same way, is then left out, and
+// so are the lines that follow it while they repeat the remembered ones. The
+// first difference, or the end of the event that drew (FinishRedraw), draws
+// the picture and the lines so far after all.
+struct ShownDrawing {
+    struct Line {
+        int32_t x1, y1, x2, y2;
+        Color color;
+        bool operator==(const Line& o) const {
+            return x1 == o.x1 && y1 == o.y1 && x2 == o.x2 && y2 == o.y2 &&
+                   color.red == o.color.red && color.green == o.color.green &&
+                   color.blue == o.color.blue && color.alpha == o.color.alpha;
+        }
+    };
+    Ref<Picture> picture;
+    std::array<int32_t, 8> where{};  // x, y, w, h, sx, sy, sw, sh
+    QSize canvasSize;
+    std::vector<Line> lines;
+    uint64_t revision = 0;   // the canvas's, right after the last of these
+    bool repeating = false;  // a repeat is being left out
+    size_t repeated = 0;     // lines of it seen so far
+
+    // Draws the picture and the first `lines` lines onto the canvas.
+    void Redraw(Canvas& canvas, size_t count) {
+        Ref<Graphics> g = canvas.Drawing();
+        g->DrawPicture(picture, where[0], where[1], where[2], where[3], where[4], where[5],
+                       where[6], where[7]);
+        lines.resize(count);
+        for (const Line& l : lines) {
+            g->SetForeColor(l.color);
+            g->DrawLine(l.x1, l.y1, l.x2, l.y2);
+        }
+        revision = canvas.revision;
+    }
+};
+
+void Canvas::FinishRedraw() {
+    if (!shown || !shown->repeating) return;
+    shown->repeating = false;
+    // Fewer lines than last time: the picture is drawn again to clear the rest.
+    if (shown->repeated < shown->lines.size()) shown->Redraw(*this, shown->repeated);
+}
+
+namespace {
+
+bool SamePixels(const Picture& a, const Picture& b) {
+    return a.Width() == b.Width() && a.Height() == b.Height() &&
+           std::memcmp(a.Pixels(), b.Pixels(), a.RowBytes() * size_t(a.Height())) == 0;
+}
+
 class WindowGraphics final : public qt::DeviceGraphics {
   public:
     WindowGraphics(std::shared_ptr<Canvas> canvas, QPointer<QWidget> content)
@@ -46,7 +111,32 @@ class WindowGraphics final : public qt::DeviceGraphics {
                      int32_t sx, int32_t sy, int32_t sw, int32_t sh) override {
         if (!pic) RaiseNilObject();
         if (!Hidden()) {
-            Direct().DrawPicture(pic, x, y, w, h, sx, sy, sw, sh);
+            Graphics& g = Direct();
+            Canvas& c = *canvas_;
+            c.FinishRedraw();
+            const std::array<int32_t, 8> where = {x, y, w, h, sx, sy, sw, sh};
+            const bool covers = CoversCanvas(*pic, c.image, x, y, w, h, sx, sy, sw, sh);
+            ShownDrawing* shown = c.shown.get();
+            if (covers && content_ && shown && shown->revision == c.revision &&
+                shown->where == where && shown->canvasSize == c.image.size() &&
+                SamePixels(*pic, *shown->picture)) {
+                shown->picture = pic;
+                shown->repeating = true;
+                shown->repeated = 0;
+                PostFinish();
+                return;
+            }
+            g.DrawPicture(pic, x, y, w, h, sx, sy, sw, sh);
+            if (covers && pic->RowBytes() * size_t(pic->Height()) < kMaxKeptBytes) {
+                auto next = std::make_shared<ShownDrawing>();
+                next->picture = pic;
+                next->where = where;
+                next->canvasSize = c.image.size();
+                next->revision = c.revision;
+                c.shown = std::move(next);
+            } else {
+                c.shown.reset();
+            }
             return;
         }
         if (CoversCanvas(*pic, canvas_->image, x, y, w, h, sx, sy, sw, sh)) {
@@ -60,7 +150,28 @@ class WindowGraphics final : public qt::DeviceGraphics {
 
     void DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) override {
         if (!Hidden()) {
-            Direct().DrawLine(x1, y1, x2, y2);
+            Graphics& g = Direct();
+            Canvas& c = *canvas_;
+            const ShownDrawing::Line line{x1, y1, x2, y2, foreColor_};
+            ShownDrawing* shown = c.shown.get();
+            if (shown && shown->repeating) {
+                if (shown->repeated < shown->lines.size() &&
+                    shown->lines[shown->repeated] == line) {
+                    ++shown->repeated;
+                    return;
+                }
+                // From here on the drawing differs: what it repeated is drawn.
+                shown->repeating = false;
+                shown->Redraw(c, shown->repeated);
+            }
+            const bool followed = shown && shown->revision == c.revision;
+            g.DrawLine(x1, y1, x2, y2);
+            if (followed && shown->lines.size() < kMaxLines) {
+                shown->lines.push_back(line);
+                shown->revision = c.revision;
+            } else {
+                c.shown.reset();
+            }
             return;
         }
         Note([c = foreColor_, x1, y1, x2, y2](Graphics& g) {
@@ -72,7 +183,7 @@ class WindowGraphics final : public qt::DeviceGraphics {
     void DrawString(const String& text, int32_t x, int32_t y, int32_t wrapWidth,
                     bool condense) override {
         if (!Hidden()) {
-            Direct().DrawString(text, x, y, wrapWidth, condense);
+            Untracked().DrawString(text, x, y, wrapWidth, condense);
             return;
         }
         Note([c = foreColor_, font = textFont_, size = textSize_, bold = bold_, text, x, y,
@@ -87,7 +198,7 @@ class WindowGraphics final : public qt::DeviceGraphics {
 
     void FillRect(int32_t x, int32_t y, int32_t w, int32_t h) override {
         if (!Hidden()) {
-            Direct().FillRect(x, y, w, h);
+            Untracked().FillRect(x, y, w, h);
             return;
         }
         Note([c = foreColor_, x, y, w, h](Graphics& g) {
@@ -112,13 +223,38 @@ class WindowGraphics final : public qt::DeviceGraphics {
     // The canvas's own graphics, after whatever was put off, with this
     // graphics' pen and font.
     Graphics& Direct() {
-        canvas_->Settle();
+        canvas_->DrawPending();
         if (!direct_) direct_ = canvas_->Drawing();
         direct_->SetForeColor(foreColor_);
         direct_->SetTextFont(textFont_);
         direct_->SetTextSize(textSize_);
         direct_->SetBold(bold_);
         return *direct_;
+    }
+
+    // Direct, for drawing that the canvas does not remember.
+    Graphics& Untracked() {
+        Graphics& g = Direct();
+        canvas_->FinishRedraw();
+        canvas_->shown.reset();
+        return g;
+    }
+
+    // Once the event that draws has ended, a repeat still being left out is
+    // complete: whatever of the last drawing it did not repeat goes.
+    void PostFinish() {
+        if (canvas_->finishPosted) return;
+        canvas_->finishPosted = true;
+        std::weak_ptr<Canvas> weak = canvas_;
+        QMetaObject::invokeMethod(
+            content_.data(),
+            [weak]() {
+                if (auto c = weak.lock()) {
+                    c->finishPosted = false;
+                    c->FinishRedraw();
+                }
+            },
+            Qt::QueuedConnection);
     }
 
     void Note(std::function<void(Graphics&)> draw) {
@@ -150,7 +286,13 @@ Ref<Graphics> Canvas::Drawing() {
 }
 
 void Canvas::Settle() {
+    FinishRedraw();
+    DrawPending();
+}
+
+void Canvas::DrawPending() {
     if (pending.empty()) return;
+    FinishRedraw();
     // Drawing may note more (a picture's write hook); that goes after.
     std::vector<std::function<void(Graphics&)>> draws = std::move(pending);
     pending.clear();
