@@ -447,8 +447,11 @@ TEST_F(WindowTest, GeometryFromCodeStaysOnTheDesktopAndIsReportedAsItIs) {
         int32_t maxWidth = 32000;
     } cases[] = {
         {"ordinary", 200, 100, 200, 300, 200, 100, 200, 300},
-        {"largest integers", 200, 100, INT32_MAX, INT32_MAX, 200, 100, 900 - t, 2720},
-        {"largest X sizes", 50, 100, 32767, 32767, 50, 100, 900 - t, 2720},
+        // Wholly on the main display, and kept on it as far as it fits.
+        {"largest integers", 200, 100, INT32_MAX, INT32_MAX, t, 0, 900 - t, 2720},
+        {"largest X sizes", 50, 100, 32767, 32767, t, 0, 900 - t, 2720},
+        {"grown on the second display", 300, 1500, 600, 700, 800 - 600, 1500, 600, 700},
+        {"grown past the edge it stood over", 100, 1300, 200, 300, 100, 1300, 200, 300},
         {"far above and left", -5000, -5000, 200, 300, t, 0, 200, 300},
         {"title bar above the top", t - 1, 100, 200, 300, t, 100, 200, 300},
         {"title bar at the top", t, 100, 200, 300, t, 100, 200, 300},
@@ -485,14 +488,22 @@ TEST_F(WindowTest, GeometryFromCodeStaysOnTheDesktopAndIsReportedAsItIs) {
                               c.height != c.wantHeight || c.width != c.wantWidth;
         std::string moved, resized;
         for (const std::string& e : w->log) (e.rfind("Moved", 0) == 0 ? moved : resized) = e;
-        if (adjusted) EXPECT_FALSE(w->log.empty());
-        if (!moved.empty())
+        if (adjusted) {
+            EXPECT_FALSE(w->log.empty());
+        }
+        if (!moved.empty()) {
             EXPECT_EQ(moved, "Moved " + std::to_string(w->Left()) + "," + std::to_string(w->Top()));
-        if (!resized.empty())
+        }
+        if (!resized.empty()) {
             EXPECT_EQ(resized,
                       "Resized " + std::to_string(w->Width()) + "x" + std::to_string(w->Height()));
-        if (c.top != c.wantTop || c.left != c.wantLeft) EXPECT_FALSE(moved.empty());
-        if (c.height != c.wantHeight || c.width != c.wantWidth) EXPECT_FALSE(resized.empty());
+        }
+        if (c.top != c.wantTop || c.left != c.wantLeft) {
+            EXPECT_FALSE(moved.empty());
+        }
+        if (c.height != c.wantHeight || c.width != c.wantWidth) {
+            EXPECT_FALSE(resized.empty());
+        }
         w->Close();
     }
 }
@@ -544,6 +555,19 @@ TEST_F(WindowTest, ShowRestoresAMinimisedWindowAndFloatingWindowsStayUnfocused) 
         headless.ProcessEvents();
         EXPECT_FALSE(top->isMinimized());
         EXPECT_TRUE(w->Visible());
+        w->Close();
+    }
+}
+
+// A window manager that keeps its zoom button whatever the hints say: the
+// window goes back to its size, unless its layout has the button.
+TEST_F(WindowTest, ZoomIsUndoneOnAWindowWithoutAZoomButton) {
+    for (bool button : {false, true}) {
+        SCOPED_TRACE(button);
+        auto w = MakeProbe({{"Frame", 7}, {"Resizeable", true}, {"MaximizeButton", button}});
+        w->Peer()->Top()->showMaximized();
+        headless.ProcessEvents();
+        EXPECT_EQ(w->Peer()->Top()->isMaximized(), button);
         w->Close();
     }
 }

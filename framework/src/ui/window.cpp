@@ -12,6 +12,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "fw/runtime/exceptions.h"
@@ -100,6 +101,19 @@ Desk CurrentDesk() {
 int64_t Clamp64(int64_t v, int64_t lo, int64_t hi) {
     return hi < lo ? lo : std::clamp(v, lo, hi);
 }
+
+}  // namespace
+
+// A window's outer rectangle: its area, its menu bar and its title bar.
+struct Outer {
+    int64_t left, top, width, height;
+    bool Within(const QRect& m) const {
+        return left >= m.x() && top >= m.y() && left + width <= int64_t(m.x()) + m.width() &&
+               top + height <= int64_t(m.y()) + m.height();
+    }
+};
+
+namespace {
 
 // The canvas has a whole number of pixels per point, whatever the toolkit's
 // ratio, so every point of a drawing is the same square of pixels.
@@ -717,6 +731,11 @@ void Window::Constrain() {
                    mbh + title);
 }
 
+detail::Outer Window::OuterRect() const {
+    const int64_t above = int64_t(MenuBarHeight()) + detail::TitleBarHeight();
+    return {left_, int64_t(top_) - above, width_, height_ + above};
+}
+
 void Window::PlaceByDefault() {
     const detail::Desk desk = detail::CurrentDesk();
     if (desk.monitors.empty()) return;
@@ -738,11 +757,27 @@ void Window::RequestGeometry(int32_t left, int32_t top, int32_t width, int32_t h
     // where the desktop leaves the window where it was.
     const bool askedMove = left != left_ || top != top_;
     const bool askedResize = width != width_ || height != height_;
+    // A window wholly on a monitor stays wholly on it when code makes it
+    // larger, as far as it fits: growing does not push it off the screen.
+    std::optional<QRect> holder;
+    if (askedResize) {
+        const detail::Outer before = OuterRect();
+        for (const QRect& m : detail::CurrentDesk().monitors) {
+            if (before.Within(m)) holder = m;
+        }
+    }
     left_ = left;
     top_ = top;
     width_ = width;
     height_ = height;
     Constrain();
+    if (holder && !OuterRect().Within(*holder)) {
+        const detail::Outer o = OuterRect();
+        const QRect& m = *holder;
+        left_ = int32_t(detail::Clamp64(o.left, m.x(), int64_t(m.x()) + m.width() - o.width));
+        top_ = int32_t(detail::Clamp64(o.top, m.y(), int64_t(m.y()) + m.height() - o.height) +
+                       (int64_t(top_) - o.top));
+    }
     const bool moved = left_ != left || top_ != top;
     const bool resized = width_ != width || height_ != height;
     ApplyGeometry();

@@ -61,7 +61,8 @@ class Graphics;
 
 namespace detail {
 class WindowPeer;  // the native side, inside the framework
-}
+struct Outer;
+}  // namespace detail
 
 enum class WindowEvent {
     kLayout,
@@ -229,6 +230,7 @@ class Window : public Object, public PropertyTarget {
     void PlaceByDefault();
     void ReportLater(bool moved, bool resized);
     int MenuBarHeight() const;
+    detail::Outer OuterRect() const;
 
     std::unique_ptr<detail::WindowPeer> peer_;
     std::map<WindowEvent, std::vector<std::function<void()>>> hooks_;
