@@ -185,6 +185,19 @@ TEST_P(WindowsE2E, MessageBoxOfATakenHotKeyStacksAboveTheDisplayWindows) {
     XCloseDisplay(other);
 }
 
+TEST_P(WindowsE2E, QuitLastInTheFileMenuQuitsThroughThePanelsCloseThatSaves) {
+    Program program(desktop, config, OSTREL4_PROGRAM, {}, ScaleEnvironment());
+    ASSERT_TRUE(WaitForAllWindows()) << program.Stderr();
+    desktop.Run("xdotool windowactivate --sync " + Panel());
+    const Geometry p = desktop.GeometryOf(Panel());
+    desktop.Run("xdotool mousemove " + std::to_string(p.x + 15 * Scale()) + " " +
+                std::to_string(p.y + 9 * Scale()) + " click 1");
+    std::this_thread::sleep_for(500ms);
+    desktop.Run("xdotool key Down Down Return");
+    ASSERT_EQ(program.Wait(), std::optional<int>(0)) << program.Stderr();
+    EXPECT_NE(SettingsText().find("#Window2Position 55,10\n"), std::string::npos) << SettingsText();
+}
+
 long PeakMemoryKiB(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(in, line);)
