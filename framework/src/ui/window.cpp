@@ -699,14 +699,17 @@ void Window::Constrain() {
     if (desk.monitors.empty()) return;
 
     // The title bar lies above the menu bar; it is within reach on a monitor
-    // that holds its whole height and enough of its width to take hold of.
+    // that holds the middle of its height (its real height may differ a
+    // little from what is assumed of it) and enough of its width to take
+    // hold of.
     const int64_t left = left_, width = width_;
     const int64_t outerTop = int64_t(top_) - mbh - title;
     const int64_t outerHeight = height_ + mbh + title;
+    const int64_t middle = outerTop + title / 2;
     for (const QRect& m : desk.monitors) {
         const int64_t across = std::min<int64_t>(left + width, int64_t(m.x()) + m.width()) -
                                std::max<int64_t>(left, m.x());
-        if (outerTop >= m.y() && outerTop + title <= int64_t(m.y()) + m.height() &&
+        if (middle >= m.y() && middle < int64_t(m.y()) + m.height() &&
             across >= std::min(width, detail::kGrip))
             return;
     }
