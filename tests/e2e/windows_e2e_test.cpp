@@ -128,8 +128,12 @@ TEST_P(WindowsE2E, HelpAndAboutOpenWithTheirWholeFrameOnTheScreen) {
     ASSERT_TRUE(about) << program.Stderr();
     std::this_thread::sleep_for(300ms);
     EXPECT_TRUE(OnScreen(Frame(*about))) << Frame(*about);
-    // The about box belongs to the panel and stays above the floating windows.
+    // The about box belongs to the panel and stays above the floating
+    // windows, also when they are shown again.
     EXPECT_TRUE(StacksAbove(*about, *desktop.FindWindow("a")));
+    DisplayWindowsFour();
+    for (const char* t : {"a", "c", "d", "f"})
+        EXPECT_TRUE(StacksAbove(*about, *desktop.FindWindow(t))) << t;
 }
 
 TEST_P(WindowsE2E, ShowHelpOnAnOpenHelpWindowRaisesItAboveThePanel) {

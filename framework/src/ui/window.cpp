@@ -916,10 +916,12 @@ void Window::Show() {
     if (!top->isVisible()) top->show();
     top->applying = false;
     detail::NoteFrame(top);
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+    // Floating windows float already, and never take the focus from the
+    // application in use; raising them would put them over the boxes and
+    // dialogs that belong above them.
+    if (frame_ != kFrameGlobalFloating && QGuiApplication::platformName() == QLatin1String("xcb")) {
         top->raise();
-        // Floating windows never take the focus from the application in use.
-        if (frame_ != kFrameGlobalFloating) top->activateWindow();
+        top->activateWindow();
     }
     detail::NoteWindowShown(this);
 }
