@@ -1,20 +1,30 @@
-// Large pictures that are alike keep their equal pages once, and each still
+// A large picture that a plug-in is about to draw starts on the pages of the
+// newest like picture, keeps those that the drawing leaves equal, and still
 // reads and writes as a picture of its own.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "fw/ui/graphics.h"
 #include "fw/ui/picture.h"
+#include "host/bitmap_context.h"
+#include "platform/os/cg.h"
 
 namespace {
 
+namespace cg = platform::cg;
 using fw::Picture;
 using fw::Ref;
 
-constexpr int32_t kW = 1024, kH = 1100;  // 4.4 MB, past the size that is compared
+constexpr int32_t kW = 1024, kH = 1100;  // 4.4 MB: a picture of its own mapping
 
+uint32_t Pattern(int32_t x, int32_t y, uint32_t salt) {
+    // The unused byte stays 255, as drawings of opaque images leave it.
+    return ((uint32_t(y * kW + x) * 2654435761u) ^ salt) | 0xFF000000;
+}
 uint32_t Word(const Picture& p, int32_t x, int32_t y) {
     uint32_t v;
     std::memcpy(&v, p.Pixels() + size_t(y) * p.RowBytes() + size_t(x) * 4, 4);
@@ -24,92 +34,133 @@ void SetWord(Picture& p, int32_t x, int32_t y, uint32_t v) {
     std::memcpy(p.Pixels() + size_t(y) * p.RowBytes() + size_t(x) * 4, &v, 4);
 }
 
-// A pattern that differs in every word, so that a page shown in the wrong
-// place or from the wrong picture shows.
 Ref<Picture> Patterned(uint32_t salt) {
     Ref<Picture> p = Picture::New(kW, kH);
     for (int32_t y = 0; y < kH; ++y)
-        for (int32_t x = 0; x < kW; ++x)
-            SetWord(*p, x, y, uint32_t(y * kW + x) * 2654435761u ^ salt);
+        for (int32_t x = 0; x < kW; ++x) SetWord(*p, x, y, Pattern(x, y, salt));
     return p;
+}
+
+// Draws the pattern, with one pixel changed, over the whole picture the way
+// a capture does: through the picture's own bitmap context.
+void DrawPatternAsPlugIn(Picture& p, uint32_t salt, int32_t changedY) {
+    std::vector<uint32_t> image(size_t(kW) * kH);
+    for (int32_t y = 0; y < kH; ++y)
+        for (int32_t x = 0; x < kW; ++x) image[size_t(y) * kW + x] = Pattern(x, y, salt);
+    image[size_t(changedY) * kW + 5] = 0xFF010203;
+    cg::CGColorSpaceRef rgb = cg::CGColorSpaceCreateDeviceRGB();
+    cg::CGImageRef drawn = cg::CGImageCreate(kW, kH, 8, 32, 4 * kW, rgb, 5, image.data());
+    void* context = fw::host::CreatePictureContext(p);
+    ASSERT_NE(context, nullptr);
+    cg::CGContextDrawImage(static_cast<cg::CGContextRef>(context), cg::CGRectMake(0, 0, kW, kH),
+                           drawn);
+    fw::host::ReleasePictureContext(context, p);
+    cg::CGImageRelease(drawn);
+    cg::CGColorSpaceRelease(rgb);
 }
 
 bool SameAsPattern(const Picture& p, uint32_t salt, int32_t exceptY = -1) {
     for (int32_t y = 0; y < kH; ++y)
         for (int32_t x = 0; x < kW; ++x)
-            if (y != exceptY && Word(p, x, y) != (uint32_t(y * kW + x) * 2654435761u ^ salt))
-                return false;
+            if (y != exceptY && Word(p, x, y) != Pattern(x, y, salt)) return false;
     return true;
 }
 
-TEST(PicturePages, AlikePicturesShareTheirEqualPagesAndStayApart) {
+// Kilobytes of the picture's pixels that are its own copies, from the
+// system's account of the mapping that holds them.
+long PrivateKilobytes(const Picture& p) {
+    const auto at = reinterpret_cast<uintptr_t>(p.Pixels());
+    FILE* f = std::fopen("/proc/self/smaps", "r");
+    if (!f) return -1;
+    char line[512];
+    bool inside = false;
+    long kb = -1;
+    while (std::fgets(line, sizeof line, f)) {
+        unsigned long from = 0, to = 0;
+        if (std::sscanf(line, "%lx-%lx ", &from, &to) == 2) {
+            inside = at >= from && at < to;
+        } else if (inside && std::sscanf(line, "Private_Dirty: %ld kB", &kb) == 1) {
+            break;
+        }
+    }
+    std::fclose(f);
+    return kb;
+}
+
+TEST(PicturePages, APluginsPictureKeepsTheLikePicturesEqualPagesAndStaysApart) {
     Ref<Picture> a = Patterned(0);
-    Ref<Picture> b = Patterned(0);
-    SetWord(*b, 5, 300, 0x01020304);        // one row differs
-    Ref<Picture> c = Patterned(7);          // nothing alike
-    EXPECT_FALSE(a->SharePixelsIfEqual());  // nothing to compare with yet
-    EXPECT_TRUE(b->SharePixelsIfEqual());
-    EXPECT_FALSE(c->SharePixelsIfEqual());
+    EXPECT_FALSE(a->PagesSharedUntilWritten());
+    Ref<Picture> b = Picture::NewOwingFill(kW, kH);
+    EXPECT_TRUE(b->PagesSharedUntilWritten());
+    DrawPatternAsPlugIn(*b, 0, 300);  // one row differs
     EXPECT_TRUE(SameAsPattern(*a, 0));
     EXPECT_TRUE(SameAsPattern(*b, 0, 300));
-    EXPECT_EQ(Word(*b, 5, 300), 0x01020304u);
-    EXPECT_TRUE(SameAsPattern(*c, 7));
+    EXPECT_EQ(Word(*b, 5, 300), 0xFF010203u);
+    // Only the page with the changed pixel is b's own.
+    EXPECT_LE(PrivateKilobytes(*b), 8);
 
     // Writing one afterwards changes only that one, also on shared pages.
     SetWord(*a, 1, 1, 0xAABBCCDD);
     SetWord(*b, 2, 2, 0x11223344);
     EXPECT_EQ(Word(*a, 1, 1), 0xAABBCCDDu);
     EXPECT_EQ(Word(*b, 2, 2), 0x11223344u);
-    EXPECT_EQ(Word(*b, 1, 1), uint32_t(1 * kW + 1) * 2654435761u);
-    EXPECT_EQ(Word(*a, 2, 2), uint32_t(2 * kW + 2) * 2654435761u);
+    EXPECT_EQ(Word(*b, 1, 1), Pattern(1, 1, 0));
+    EXPECT_EQ(Word(*a, 2, 2), Pattern(2, 2, 0));
 
-    // A picture written since sharing is compared as it is now.
-    Ref<Picture> d = Patterned(0);
-    SetWord(*d, 1, 1, 0xAABBCCDD);
-    SetWord(*d, 2, 2, 0x11223344);
-    SetWord(*d, 5, 300, 0x01020304);
-    EXPECT_FALSE(a->SharePixelsIfEqual());  // c, the other one left, is unlike
-    EXPECT_TRUE(d->SharePixelsIfEqual());
-    EXPECT_EQ(Word(*d, 2, 2), 0x11223344u);
-    EXPECT_EQ(Word(*d, 1, 1), 0xAABBCCDDu);
-    EXPECT_EQ(Word(*d, 5, 300), 0x01020304u);
-    EXPECT_EQ(Word(*a, 5, 300), uint32_t(300 * kW + 5) * 2654435761u);
+    // An unlike drawing replaces every pixel all the same.
+    Ref<Picture> c = Picture::NewOwingFill(kW, kH);
+    DrawPatternAsPlugIn(*c, 7, 0);
+    EXPECT_TRUE(SameAsPattern(*c, 7, 0));
+    EXPECT_EQ(Word(*b, 5, 300), 0xFF010203u);
+    EXPECT_EQ(Word(*b, 2, 2), 0x11223344u);
 
-    // Pictures outlive the one they shared with.
+    // Pictures outlive the one whose pages they started with.
     a.Reset();
-    EXPECT_EQ(Word(*d, 7, 7), uint32_t(7 * kW + 7) * 2654435761u);
+    EXPECT_EQ(Word(*b, 7, 7), Pattern(7, 7, 0));
+    EXPECT_EQ(Word(*c, 7, 7), Pattern(7, 7, 7));
 }
 
-// The memory of a large picture let go serves the next one of its size, which
+// A picture that starts on another's pages, or in the memory of one let go,
 // still starts black, not with the old pixels.
-TEST(PicturePages, ANewPictureInReusedMemoryStartsBlack) {
+TEST(PicturePages, ANewPictureStartsBlackWhateverPagesItStartsOn) {
     const uint8_t black[4] = {0, 0, 0, 0xFF};
-    for (bool owing : {false, true}) {
-        Patterned(0).Reset();
-        Ref<Picture> p = owing ? Picture::NewOwingFill(kW, kH) : Picture::New(kW, kH);
-        const uint8_t* px = static_cast<const Picture&>(*p).Pixels();
-        for (size_t i = 0; i < size_t(kW) * kH; i += 997)
-            ASSERT_EQ(std::memcmp(px + 4 * i, black, 4), 0) << owing << " " << i;
+    enum class Before { Nothing, LetGo, Alive };
+    for (Before before : {Before::Nothing, Before::LetGo, Before::Alive}) {
+        for (bool owing : {false, true}) {
+            Ref<Picture> old;
+            if (before != Before::Nothing) old = Patterned(0);
+            if (before == Before::LetGo) old.Reset();
+            Ref<Picture> p = owing ? Picture::NewOwingFill(kW, kH) : Picture::New(kW, kH);
+            const uint8_t* px = static_cast<const Picture&>(*p).Pixels();
+            for (size_t i = 0; i < size_t(kW) * kH; i += 997)
+                ASSERT_EQ(std::memcmp(px + 4 * i, black, 4), 0)
+                    << int(before) << " " << owing << " " << i;
+            if (old) {
+                EXPECT_TRUE(SameAsPattern(*old, 0));
+            }
+        }
     }
 }
 
-TEST(PicturePages, SmallPicturesAndPicturesDrawnOnAreNotCompared) {
+TEST(PicturePages, SmallPicturesAndDrawingsOnTheLikePictureStayApart) {
     int argc = 1;
     char name[] = "picture_pages_test";
     char* argv[] = {name, nullptr};
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    Ref<Picture> small1 = Picture::New(1000, 1000), small2 = Picture::New(1000, 1000);
-    EXPECT_FALSE(small1->SharePixelsIfEqual());
-    EXPECT_FALSE(small2->SharePixelsIfEqual());
+    Ref<Picture> small1 = Picture::New(1000, 1000);
+    Ref<Picture> small2 = Picture::NewOwingFill(1000, 1000);
+    EXPECT_FALSE(small2->PagesSharedUntilWritten());
 
+    // The like picture is drawn on through its graphics after the plug-in's
+    // picture started on its pages: the plug-in's picture does not see it.
     Ref<Picture> drawn = Patterned(0);
     Ref<fw::Graphics> g = drawn->GetGraphics();
-    Ref<Picture> like = Patterned(0);
-    EXPECT_FALSE(drawn->SharePixelsIfEqual());
-    EXPECT_FALSE(like->SharePixelsIfEqual());
-    g->DrawLine(0, 0, 10, 0);
-    EXPECT_TRUE(SameAsPattern(*like, 0));
+    Ref<Picture> like = Picture::NewOwingFill(kW, kH);
+    DrawPatternAsPlugIn(*like, 0, 0);
+    g->FillRect(0, 0, 64, 64);
+    EXPECT_NE(Word(*drawn, 10, 10), Pattern(10, 10, 0));
+    EXPECT_TRUE(SameAsPattern(*like, 0, 0));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The CoreGraphics subset over a small fixture screen: display services,
 // display images, colour spaces and bitmap contexts.
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstring>
@@ -503,6 +505,34 @@ TEST_F(CoreGraphics, OwedFillIsWrittenUnlessADrawingCoversEveryPixel) {
     }
     CGImageRelease(four);
     CGColorSpaceRelease(rgb);
+}
+
+// A context told to write only changes leaves alone the pages that a drawing
+// would not change: here they cannot be written at all, and the drawing still
+// lands on the page where it differs.
+TEST_F(CoreGraphics, WritingOnlyChangesLeavesEqualPagesUntouched) {
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    const size_t width = page / 4;  // one row, one page
+    void* m = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(m, MAP_FAILED);
+    auto* rows = static_cast<uint32_t*>(m);
+    std::vector<uint32_t> image(2 * width);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = uint32_t(i * 2654435761u) | 0xFF000000;
+    std::memcpy(rows, image.data(), 2 * page);
+    image[width + 7] = 0xFF123456;  // the second row differs in one pixel
+    ASSERT_EQ(mprotect(rows, page, PROT_READ), 0);
+
+    CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+    CGImageRef picture = CGImageCreate(width, 2, 8, 32, page, rgb, 5, image.data());
+    CGContextRef ctx = CGBitmapContextCreate(rows, width, 2, 8, page, rgb, 5);
+    ASSERT_NE(ctx, nullptr);
+    WriteOnlyChanges(ctx);
+    CGContextDrawImage(ctx, CGRectMake(0, 0, double(width), 2), picture);
+    EXPECT_EQ(std::memcmp(rows, image.data(), 2 * page), 0);
+    CGContextRelease(ctx);
+    CGImageRelease(picture);
+    CGColorSpaceRelease(rgb);
+    munmap(m, 2 * page);
 }
 
 TEST_F(CoreGraphics, ContextImageKeepsThePixelsOfItsMoment) {

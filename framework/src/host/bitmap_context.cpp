@@ -31,6 +31,7 @@ void* CreatePictureContext(Picture& picture) {
              : cg::CGBitmapContextCreate(pixels, size_t(picture.Width()), size_t(picture.Height()),
                                          8, picture.RowBytes(), space, cg::CGBitmapInfo(info));
     *made = context;
+    if (context && picture.PagesSharedUntilWritten()) cg::WriteOnlyChanges(context);
     cg::CGColorSpaceRelease(space);
     return context;
 }

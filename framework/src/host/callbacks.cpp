@@ -180,8 +180,6 @@ static void HostUnlockPictureDescription(PluginPicture picture) {
     Ref<Picture> hold = std::move(it->second.picture);
     ReleasePictureContext(it->second.context, *hold);
     Locks().erase(it);
-    // The plug-in has finished writing.
-    hold->SharePixelsIfEqual();
 }
 
 static bool HostGetPropValueBool(PluginObject object, const char* name, bool* value) {

@@ -51,18 +51,26 @@ void FillWords(uint32_t* p, size_t n, uint32_t word) {
 }
 
 // Smaller pictures are made and dropped at every tick, and the allocator
-// reuses their memory warm; they are neither put in mappings of their own nor
-// compared.
-constexpr size_t kShareBytes = size_t{4} << 20;
-constexpr size_t kShareCandidates = 4;
+// reuses their memory warm; only larger ones get mappings of their own.
+constexpr size_t kLargeBytes = size_t{4} << 20;
 
-size_t PageSize() {
-    static const size_t size = size_t(sysconf(_SC_PAGESIZE));
-    return size;
-}
 size_t PageRounded(size_t bytes) {
-    return (bytes + PageSize() - 1) / PageSize() * PageSize();
+    static const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    return (bytes + page - 1) / page * page;
 }
+
+// A large picture's pages live in a file in memory. While one picture alone
+// maps it, that picture maps it shared and writes the file itself. Once
+// another like picture starts from those pages, every mapping of the file is
+// private: the file never changes again, and the system copies a page for a
+// picture only when that picture writes it. The whole-display pictures taken
+// one after the other at start so keep once what they have in common.
+struct PageFile {
+    int fd = -1;
+    ~PageFile() {
+        if (fd >= 0) close(fd);
+    }
+};
 
 // The mapping of a large picture let go last, kept for the next picture of
 // its size: pictures made again and again at that size would otherwise pay
@@ -71,6 +79,7 @@ size_t PageRounded(size_t bytes) {
 struct Spare {
     uint8_t* pixels = nullptr;
     size_t length = 0;
+    std::shared_ptr<PageFile> file;
     std::chrono::steady_clock::time_point since{};
 };
 Spare g_spare;
@@ -81,41 +90,88 @@ void DropSpare() {
     g_spare = Spare{};
 }
 
-// Unmaps a large picture's pixels, or keeps them as the spare when no page of
-// them was ever mapped from elsewhere.
-struct Unmap {
+// The deleter of a large picture's pixels, and what it knows of them.
+struct Mapping {
     size_t length = 0;
-    bool ownPagesOnly = true;
-    void operator()(uint8_t* p) const {
-        if (!ownPagesOnly) {
-            munmap(p, length);
+    std::shared_ptr<PageFile> file;
+    bool writer = false;  // maps the file shared: no other picture maps it
+    void operator()(uint8_t* p) {
+        if (writer && file.use_count() == 1) {
+            DropSpare();
+            g_spare = Spare{p, length, std::move(file), std::chrono::steady_clock::now()};
             return;
         }
-        DropSpare();
-        g_spare = Spare{p, length, std::chrono::steady_clock::now()};
+        munmap(p, length);
     }
 };
 struct AlignedDelete {
     void operator()(uint8_t* p) const { ::operator delete[](p, kPixelAlignment); }
 };
 
-// Large pictures live in mappings of their own, so that runs of their pages
-// can later be mapped from a file that other pictures share.
-std::shared_ptr<uint8_t> NewStore(size_t bytes) {
+// The large pictures alive, oldest first.
+std::vector<std::weak_ptr<uint8_t>> g_large;
+
+// Maps `file` privately over `at` (which it replaces) or, with `at` null,
+// anywhere; null when that fails, and `at` is then left as it was.
+uint8_t* MapPrivately(const PageFile& file, size_t length, uint8_t* at) {
+    void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE, file.fd, 0);
+    if (m == MAP_FAILED) return nullptr;
+    if (!at) return static_cast<uint8_t*>(m);
+    if (mremap(m, length, length, MREMAP_MAYMOVE | MREMAP_FIXED, at) == MAP_FAILED) {
+        munmap(m, length);
+        return nullptr;
+    }
+    return at;
+}
+
+// A new mapping that starts with the pages of the newest like picture alive,
+// which from now on maps them privately too; null when there is none.
+std::shared_ptr<uint8_t> ViewOfLike(size_t length) {
+    for (auto it = g_large.rbegin(); it != g_large.rend(); ++it) {
+        std::shared_ptr<uint8_t> like = it->lock();
+        Mapping* m = std::get_deleter<Mapping>(like);
+        if (!m || m->length != length) continue;
+        if (m->writer) {
+            if (!MapPrivately(*m->file, length, like.get())) return nullptr;
+            m->writer = false;
+        }
+        uint8_t* pixels = MapPrivately(*m->file, length, nullptr);
+        if (!pixels) return nullptr;
+        // Writers compare every page before they write it: all pages in one go.
+        madvise(pixels, length, MADV_POPULATE_READ);
+        return std::shared_ptr<uint8_t>(pixels, Mapping{length, m->file, false});
+    }
+    return nullptr;
+}
+
+// A mapping of a file of its own, which its picture writes alone.
+std::shared_ptr<uint8_t> OwnPages(size_t length) {
+    if (g_spare.pixels && g_spare.length == length) {
+        Spare spare = std::move(g_spare);
+        g_spare = Spare{};
+        return std::shared_ptr<uint8_t>(spare.pixels, Mapping{length, std::move(spare.file), true});
+    }
+    auto file = std::make_shared<PageFile>();
+    file->fd = memfd_create("ostrel4-picture", MFD_CLOEXEC);
+    if (file->fd < 0 || ftruncate(file->fd, off_t(length)) != 0) return nullptr;
+    // The pages in one go: the picture is written whole right away.
+    void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, file->fd, 0);
+    if (m == MAP_FAILED) return nullptr;
+    return std::shared_ptr<uint8_t>(static_cast<uint8_t*>(m),
+                                    Mapping{length, std::move(file), true});
+}
+
+// `startAlike`: the picture's first pixels do not matter (its fill is owed
+// and mostly drawn over), so it may start with a like picture's pages.
+std::shared_ptr<uint8_t> NewStore(size_t bytes, bool startAlike) {
     try {
-        if (bytes >= kShareBytes) {
+        if (bytes >= kLargeBytes) {
             const size_t length = PageRounded(bytes);
-            uint8_t* pixels = nullptr;
-            if (g_spare.pixels && g_spare.length == length) {
-                pixels = g_spare.pixels;
-                g_spare = Spare{};
-            } else {
-                void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                               -1, 0);
-                if (m == MAP_FAILED) return nullptr;
-                pixels = static_cast<uint8_t*>(m);
-            }
-            return std::shared_ptr<uint8_t>(pixels, Unmap{length});
+            std::erase_if(g_large, [](const std::weak_ptr<uint8_t>& w) { return w.expired(); });
+            std::shared_ptr<uint8_t> store = startAlike ? ViewOfLike(length) : nullptr;
+            if (!store) store = OwnPages(length);
+            if (store) g_large.push_back(store);
+            return store;
         }
         auto* pixels =
             static_cast<uint8_t*>(::operator new[](bytes, kPixelAlignment, std::nothrow));
@@ -126,52 +182,6 @@ std::shared_ptr<uint8_t> NewStore(size_t bytes) {
     }
 }
 
-// A file in memory holding a copy of a large picture's pixels, never written
-// again: the pages of every picture that equal it are private mappings of it,
-// which the system copies for a picture only when that picture writes them.
-struct SharedPages {
-    int fd = -1;
-    size_t length = 0;
-    ~SharedPages() {
-        if (fd >= 0) close(fd);
-    }
-};
-
-// Puts the pages of `pixels` that equal those of `file` (every page when
-// `all`) onto the file; true when any page is. The address stays the same.
-bool MapEqualPages(const std::shared_ptr<uint8_t>& store, const SharedPages& file,
-                   const uint8_t* like, bool all) {
-    uint8_t* pixels = store.get();
-    if (Unmap* unmap = std::get_deleter<Unmap>(store)) unmap->ownPagesOnly = false;
-    const size_t page = PageSize();
-    bool mapped = false;
-    size_t run = 0;
-    auto flush = [&](size_t end) {
-        if (end > run) {
-            void* m = mmap(pixels + run, end - run, PROT_READ | PROT_WRITE,
-                           MAP_PRIVATE | MAP_FIXED | (all ? MAP_POPULATE : 0), file.fd, off_t(run));
-            mapped = mapped || m != MAP_FAILED;
-        }
-    };
-    for (size_t at = 0; at < file.length; at += page) {
-        if (all || std::memcmp(pixels + at, like + at, page) == 0) continue;
-        flush(at);
-        run = at + page;
-    }
-    flush(file.length);
-    return mapped;
-}
-
-// The large pictures completed lately, newest last; each leaves on
-// destruction.
-std::vector<Picture*>& Candidates() {
-    static std::vector<Picture*> list;
-    return list;
-}
-void Forget(Picture* p) {
-    std::erase(Candidates(), p);
-}
-
 }  // namespace
 
 Picture::Picture(int32_t w, int32_t h, bool alpha, std::shared_ptr<uint8_t> store)
@@ -180,7 +190,6 @@ Picture::Picture(int32_t w, int32_t h, bool alpha, std::shared_ptr<uint8_t> stor
 }
 
 Picture::~Picture() {
-    Forget(this);
     mask_.Reset();
     g_liveCount.fetch_sub(1, std::memory_order_relaxed);
 }
@@ -188,67 +197,35 @@ Picture::~Picture() {
 uint8_t* Picture::Pixels() {
     AboutToWrite();
     PayFill();
-    // Whoever asks may write through the address at any time from now on: the
-    // pixels are not complete again until SharePixelsIfEqual is called, and
-    // may then differ from the file they were shared from.
-    Forget(this);
-    pages_.reset();
     return pixels_;
 }
 
-bool Picture::SharePixelsIfEqual() {
-    PayFill();
-    const size_t bytes = RowBytes() * size_t(height_);
-    if (bytes < kShareBytes || drawnOn_ || mask_) return false;
-    std::vector<Picture*>& list = Candidates();
-    Forget(this);
-    bool shared = false;
-    for (auto it = list.rbegin(); it != list.rend() && !shared; ++it) {
-        Picture* other = *it;
-        if (other->width_ != width_ || other->height_ != height_ || other->hasAlpha_ != hasAlpha_ ||
-            other->drawnOn_ || other->mask_) {
-            continue;
-        }
-        if (!other->pages_) {
-            // The first like picture moves onto a file of its own pixels.
-            auto file = std::make_shared<SharedPages>();
-            file->length = PageRounded(bytes);
-            file->fd = memfd_create("ostrel4-picture", MFD_CLOEXEC);
-            if (file->fd < 0 || ftruncate(file->fd, off_t(file->length)) != 0) continue;
-            size_t done = 0;
-            while (done < bytes) {
-                const ssize_t n =
-                    pwrite(file->fd, other->pixels_ + done, bytes - done, off_t(done));
-                if (n <= 0) break;
-                done += size_t(n);
-            }
-            if (done < bytes || !MapEqualPages(other->store_, *file, nullptr, true)) continue;
-            other->pages_ = std::move(file);
-        }
-        shared = MapEqualPages(store_, *static_cast<const SharedPages*>(other->pages_.get()),
-                               other->pixels_, false);
-        if (shared) pages_ = other->pages_;
-    }
-    if (list.size() >= kShareCandidates) list.erase(list.begin());
-    list.push_back(this);
-    return shared;
+bool Picture::PagesSharedUntilWritten() const {
+    const Mapping* m = std::get_deleter<Mapping>(store_);
+    return m && !m->writer;
 }
 
 Ref<Picture> Picture::NewOwingFill(int32_t width, int32_t height, int32_t depth,
                                    bool hasAlphaChannel) {
-    if (width < 1 || width > 32767 || height < 1 || height > 32767 || depth != 32) {
-        return Ref<Picture>();
-    }
-    std::shared_ptr<uint8_t> store = NewStore(size_t(width) * size_t(height) * 4);
-    if (!store) return Ref<Picture>();
-    Ref<Picture> p(new Picture(width, height, hasAlphaChannel, std::move(store)));
-    p->fillOwed_ = true;
-    return p;
+    return Make(width, height, depth, hasAlphaChannel, true);
 }
 
 Ref<Picture> Picture::New(int32_t width, int32_t height, int32_t depth, bool hasAlphaChannel) {
-    Ref<Picture> p = NewOwingFill(width, height, depth, hasAlphaChannel);
+    // Written whole at once, so nothing is gained by starting alike.
+    Ref<Picture> p = Make(width, height, depth, hasAlphaChannel, false);
     if (p) p->PayFill();
+    return p;
+}
+
+Ref<Picture> Picture::Make(int32_t width, int32_t height, int32_t depth, bool hasAlphaChannel,
+                           bool startAlike) {
+    if (width < 1 || width > 32767 || height < 1 || height > 32767 || depth != 32) {
+        return Ref<Picture>();
+    }
+    std::shared_ptr<uint8_t> store = NewStore(size_t(width) * size_t(height) * 4, startAlike);
+    if (!store) return Ref<Picture>();
+    Ref<Picture> p(new Picture(width, height, hasAlphaChannel, std::move(store)));
+    p->fillOwed_ = true;
     return p;
 }
 
@@ -276,8 +253,6 @@ uint8_t* Picture::PixelsOwingFill(bool* owed, uint32_t* fill, std::function<bool
     AboutToWrite();
     *owed = fillOwed_ && !payFill_;
     if (!*owed) return Pixels();
-    Forget(this);
-    pages_.reset();
     *fill = FillWord();
     payFill_ = std::move(pay);
     return pixels_;
@@ -314,7 +289,6 @@ void Picture::RunBeforeWrite() {
 Ref<Graphics> Picture::GetGraphics() {
     // The graphics write through the pixel address from now on, unseen.
     Pixels();
-    drawnOn_ = true;
     return qt::MakePictureGraphics(Ref<Picture>(this));
 }
 

@@ -187,6 +187,23 @@ bool HaveAvx2() {
 }
 #endif
 
+// A row converted a page at a time into a buffer of its own, and copied
+// only where it differs from what the destination already holds. The pieces
+// end on the destination's page boundaries, so that a change copies no page
+// that it does not touch.
+void OpaqueRowWhereChanged(OpaqueRowFn row, const uint8_t* src, size_t n, uint8_t* dst) {
+    constexpr size_t kPage = 4096;
+    alignas(64) uint8_t converted[kPage];
+    for (size_t i = 0; i < n;) {
+        const auto at = reinterpret_cast<uintptr_t>(dst + 4 * i);
+        const size_t m = std::min(n - i, std::max<size_t>((kPage - at % kPage) / 4, 1));
+        row(src + 4 * i, nullptr, m, converted);
+        if (std::memcmp(converted, dst + 4 * i, 4 * m) != 0)
+            std::memcpy(dst + 4 * i, converted, 4 * m);
+        i += m;
+    }
+}
+
 template <Order S, Order D, bool Mapped>
 OpaqueRowFn OpaqueRowPick() {
 #if defined(OSTREL_HAVE_SSSE3_PATH)
@@ -514,6 +531,10 @@ CGContextRef NewBitmapContextOwingFill(void* data, size_t width, size_t height, 
     return ctx;
 }
 
+void WriteOnlyChanges(CGContextRef context) {
+    if (context != nullptr) context->onlyChanges = true;
+}
+
 CGContextRef CGContextRetain(CGContextRef context) {
     if (context != nullptr) context->Retain();
     return context;
@@ -605,7 +626,13 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
         if (xmap.empty()) {
             const OpaqueRowFn row = OpaqueRowFor<false>(from.order, context->layout.order);
             const size_t skip = static_cast<size_t>(s.x0 - s.left) * 4;
-            for (int64_t y = s.y0; y < s.y1; ++y) row(srcRow(y) + skip, nullptr, n, dstRow(y));
+            for (int64_t y = s.y0; y < s.y1; ++y) {
+                if (context->onlyChanges) {
+                    OpaqueRowWhereChanged(row, srcRow(y) + skip, n, dstRow(y));
+                } else {
+                    row(srcRow(y) + skip, nullptr, n, dstRow(y));
+                }
+            }
         } else {
             const OpaqueRowFn row = OpaqueRowFor<true>(from.order, context->layout.order);
             for (int64_t y = s.y0; y < s.y1; ++y) row(srcRow(y), xmap.data(), n, dstRow(y));

@@ -87,6 +87,7 @@ struct OpaqueCGContext : os::Object {
     // the fill waits until some use could see it.
     bool unset = false;
     uint32_t unsetWord = 0;
+    bool onlyChanges = false;  // WriteOnlyChanges
 };
 
 // A new image of `width` × `height` pixels with room for rows of

@@ -3,6 +3,7 @@
 #include <X11/extensions/Xrandr.h>
 #include <poll.h>
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
 
 #include <algorithm>
@@ -201,8 +202,12 @@ bool Connection::AttachSegment(size_t bytes, bool serverReadsOnly, XShmSegmentIn
     if (!attached) {
         shmdt(addr);
         *info = XShmSegmentInfo{};
+        return false;
     }
-    return attached;
+    // Every page is written at the first use: all of them in one go, for the
+    // server and for us, rather than one fault at a time on either side.
+    madvise(addr, bytes, MADV_POPULATE_WRITE);
+    return true;
 }
 
 bool Connection::EventsWaiting() const {

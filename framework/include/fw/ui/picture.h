@@ -59,18 +59,15 @@ class Picture : public Object {
     // The picture's mask (a picture of the same size, white = transparent);
     // created on demand when `create` is true, otherwise nil when there is none.
     Ref<Picture> Mask(bool create);
-    // Drawing onto the picture itself. A picture drawn on this way never
-    // shares its pixels again.
+    // Drawing onto the picture itself.
     Ref<Graphics> GetGraphics();
 
-    // Once a large picture's pixels are complete (a plug-in has finished
-    // writing them), they are compared, page by page, with those of the like
-    // picture completed last that is still alive; the equal pages are then
-    // kept once for both, and the system copies a page for a picture only
-    // when that picture writes it. The whole-display pictures taken at start,
-    // one for each window, differ only where a window appeared meanwhile.
-    // True when any page is shared.
-    bool SharePixelsIfEqual();
+    // True while pages of the picture are still those of another like
+    // picture, which the system copies for this one when it writes them: a
+    // new large picture owing its fill may start with the pages of the newest
+    // like picture alive. Writers that leave equal bytes unwritten keep them
+    // shared.
+    bool PagesSharedUntilWritten() const;
 
     // Lets go of memory kept for pictures that no picture has needed for a
     // few seconds. Cheap enough to call on every turn of the event loop.
@@ -95,13 +92,13 @@ class Picture : public Object {
 
   private:
     Picture(int32_t w, int32_t h, bool alpha, std::shared_ptr<uint8_t> store);
+    static Ref<Picture> Make(int32_t width, int32_t height, int32_t depth, bool hasAlphaChannel,
+                             bool startAlike);
     int32_t width_;
     int32_t height_;
     bool hasAlpha_;
     std::shared_ptr<uint8_t> store_;
     uint8_t* pixels_;  // store_'s, for the readers' fast path
-    bool drawnOn_ = false;
-    std::shared_ptr<const void> pages_;  // the file its shared pages map
     void PayFill() const;
     uint32_t FillWord() const;
     mutable bool fillOwed_ = false;

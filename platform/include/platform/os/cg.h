@@ -198,4 +198,9 @@ CGContextRef NewBitmapContextOwingFill(void* data, size_t width, size_t height, 
                                        CGColorSpaceRef space, CGBitmapInfo bitmapInfo,
                                        uint32_t fill);
 
+// Not a CoreGraphics call: from now on the context's drawings leave the bytes
+// that would not change unwritten, for a buffer whose pages are shared with
+// others until written (and copied then).
+void WriteOnlyChanges(CGContextRef context);
+
 }  // namespace platform::cg
