@@ -318,6 +318,7 @@ TEST_F(WindowTest, RepeatedDrawingShowsAsDrawn) {
         };
     };
     const fw::Color red = fw::Color::RGBA(255, 0, 0), blue = fw::Color::RGBA(0, 0, 255);
+    const auto kept = Pattern(20, 15, 6);
     struct Script {
         const char* name;
         std::vector<Tick> ticks;
@@ -341,6 +342,13 @@ TEST_F(WindowTest, RepeatedDrawingShowsAsDrawn) {
               view(4, {red})(g);
           },
           view(4, {red})}},
+        {"a picture written after it was shown",
+         {[kept](fw::Graphics& g) { g.DrawPicture(kept, 0, 0, 40, 30); },
+          [kept](fw::Graphics& g) {
+              auto same = Pattern(20, 15, 6);
+              for (auto& p : {kept, same}) std::memset(p->Pixels(), 0x40, p->RowBytes() * 4);
+              g.DrawPicture(same, 0, 0, 40, 30);
+          }}},
         {"a backdrop between the same views", {view(5, {red}), nullptr, view(5, {red})}},
     };
     for (const Script& script : scripts) {

@@ -41,8 +41,9 @@ bool CoversCanvas(Picture& pic, const QImage& canvas, int32_t x, int32_t y, int3
            (int64_t(y) + h) * s >= canvas.height();
 }
 
-// Pictures this large are not kept for the comparison: holding one would
-// have the next capture of its size compared page by page and shared.
+// Pictures this large are not kept for the comparison: holding one keeps its
+// pages alive as the start of the next picture of its size, and comparing
+// one costs about what drawing it does.
 constexpr size_t kMaxKeptBytes = size_t{4} << 20;
 // Lines kept after the picture; more drawing than that is not followed.
 constexpr size_t kMaxLines = 16;
@@ -120,6 +121,7 @@ class WindowGraphics final : public qt::DeviceGraphics {
             if (covers && content_ && shown && shown->revision == c.revision &&
                 shown->where == where && shown->canvasSize == c.image.size() &&
                 SamePixels(*pic, *shown->picture)) {
+                ForgetWhenWritten(*pic);
                 shown->picture = pic;
                 shown->repeating = true;
                 shown->repeated = 0;
@@ -128,6 +130,7 @@ class WindowGraphics final : public qt::DeviceGraphics {
             }
             g.DrawPicture(pic, x, y, w, h, sx, sy, sw, sh);
             if (covers && pic->RowBytes() * size_t(pic->Height()) < kMaxKeptBytes) {
+                ForgetWhenWritten(*pic);
                 auto next = std::make_shared<ShownDrawing>();
                 next->picture = pic;
                 next->where = where;
@@ -230,6 +233,18 @@ class WindowGraphics final : public qt::DeviceGraphics {
         direct_->SetTextSize(textSize_);
         direct_->SetBold(bold_);
         return *direct_;
+    }
+
+    // The remembered picture stands for what the canvas shows only while its
+    // pixels stay as they were drawn.
+    void ForgetWhenWritten(Picture& pic) {
+        std::weak_ptr<Canvas> weak = canvas_;
+        pic.BeforeNextWrite(&canvas_->shown, [weak, p = &pic]() {
+            auto c = weak.lock();
+            if (!c || !c->shown || c->shown->picture.Get() != p) return;
+            c->FinishRedraw();
+            c->shown.reset();
+        });
     }
 
     // Direct, for drawing that the canvas does not remember.
