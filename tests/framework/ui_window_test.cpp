@@ -470,6 +470,8 @@ TEST_F(WindowTest, GeometryFromCodeStaysOnTheDesktopAndIsReportedAsItIs) {
         {"title bar below the second display", 800 + t / 2 + t, 1500, 200, 300, 800 - 200, 1500,
          200, 300},
         {"far right", 300, 100000, 200, 300, 300, 2720 - 300, 200, 300},
+        // Placed while still wider, then made narrower: as if sized first.
+        {"far right, then narrower", 300, 100000, 200, 100, 300, 2720 - 100, 200, 100},
         {"smallest integers", INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN, t, 0, 1, 40},
         {"nothing", 0, 0, 0, 0, t, 0, 1, 40},
         {"above its maximum", 200, 100, 200, 800, 200, 100, 200, 500, 500},

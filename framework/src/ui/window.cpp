@@ -760,6 +760,12 @@ void Window::RequestGeometry(int32_t left, int32_t top, int32_t width, int32_t h
     // where the desktop leaves the window where it was.
     const bool askedMove = left != left_ || top != top_;
     const bool askedResize = width != width_ || height != height_;
+    // A place moved into reach is tried again at each new size code gives,
+    // so that the place and the size end the same in either order of setting.
+    if (!askedMove && placeMoved_) {
+        left = askedLeft_;
+        top = askedTop_;
+    }
     // A window wholly on a monitor stays wholly on it when code makes it
     // larger, as far as it fits: growing does not push it off the screen.
     std::optional<QRect> holder;
@@ -783,6 +789,9 @@ void Window::RequestGeometry(int32_t left, int32_t top, int32_t width, int32_t h
     }
     const bool moved = left_ != left || top_ != top;
     const bool resized = width_ != width || height_ != height;
+    placeMoved_ = moved;
+    askedLeft_ = left;
+    askedTop_ = top;
     ApplyGeometry();
     RaiseGeometryEvents(askedMove, askedResize);
     if (moved || resized) ReportLater(moved, resized);
@@ -850,6 +859,8 @@ void Window::GeometryChanged() {
     detail::TopWidget* top = peer_->Top();
     const QRect g = top->geometry();
     const int mbh = top->MenuBarHeight();
+    // Moved by the user or the window manager: that place is the window's now.
+    if (g.x() != left_ || g.y() + mbh != top_) placeMoved_ = false;
     left_ = g.x();
     top_ = g.y() + mbh;
     width_ = g.width();

@@ -239,6 +239,10 @@ class Window : public Object, public PropertyTarget {
 
     int32_t left_ = 0, top_ = 0, width_ = 300, height_ = 300;
     bool positionSet_ = false;
+    // The place code last asked for, while the window stands elsewhere
+    // because that place was out of reach at the size it had then.
+    bool placeMoved_ = false;
+    int32_t askedLeft_ = 0, askedTop_ = 0;
     int32_t minWidth_ = 64, minHeight_ = 64, maxWidth_ = 32000, maxHeight_ = 32000;
     String title_ = "Untitled";
     bool visible_ = true;
