@@ -72,8 +72,8 @@ class PrinterGraphics final : public qt::DeviceGraphics {
     void DrawPicture(const Ref<Picture>& pic, int32_t x, int32_t y, int32_t w, int32_t h,
                      int32_t sx, int32_t sy, int32_t sw, int32_t sh) override {
         if (!pic) RaiseNilObject();
-        if (sw == -10000) sw = pic->Width();
-        if (sh == -10000) sh = pic->Height();
+        if (sw == Graphics::kFullExtent) sw = pic->Width();
+        if (sh == Graphics::kFullExtent) sh = pic->Height();
         if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return;
         // Mask and alpha folded into one premultiplied image at the picture's
         // own size; the printer does the scaling.

@@ -27,8 +27,6 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-constexpr int32_t kFullExtent = -10000;
-
 __extension__ using Int128 = __int128;
 
 // x / 255 rounded, exact for 0..255*255.
@@ -345,8 +343,8 @@ class ImageGraphics final : public DeviceGraphics {
     // Formats the stretcher does not write: let Qt scale without smoothing.
     QRect PaintPicture(const Picture& pic, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx,
                        int32_t sy, int32_t sw, int32_t sh) {
-        if (sw == kFullExtent) sw = pic.Width();
-        if (sh == kFullExtent) sh = pic.Height();
+        if (sw == Graphics::kFullExtent) sw = pic.Width();
+        if (sh == Graphics::kFullExtent) sh = pic.Height();
         if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0) return {};
         QPainter p(image_);
         p.setRenderHint(QPainter::SmoothPixmapTransform, false);
@@ -580,8 +578,8 @@ int PixelsPerPoint(const QImage& image) {
 
 QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int32_t py, int32_t pw,
                      int32_t ph, int32_t sx, int32_t sy, int32_t sw, int32_t sh, int scale) {
-    if (sw == kFullExtent) sw = pic.Width();
-    if (sh == kFullExtent) sh = pic.Height();
+    if (sw == Graphics::kFullExtent) sw = pic.Width();
+    if (sh == Graphics::kFullExtent) sh = pic.Height();
     if (!t.bits || pw <= 0 || ph <= 0 || sw <= 0 || sh <= 0 || scale < 1) return {};
     const int64_t x = int64_t(px) * scale, y = int64_t(py) * scale;
     const int64_t w = int64_t(pw) * scale, h = int64_t(ph) * scale;

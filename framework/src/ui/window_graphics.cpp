@@ -24,16 +24,14 @@ namespace {
 // never covers the window whole cannot pile up.
 constexpr size_t kMaxPending = 32;
 
-constexpr int32_t kFullExtent = -10000;
-
 // True when drawing the picture so overwrites every canvas pixel, leaving
 // nothing of what was drawn before: an opaque picture whose source lies inside
 // it, stretched over at least the whole canvas.
 bool CoversCanvas(Picture& pic, const QImage& canvas, int32_t x, int32_t y, int32_t w, int32_t h,
                   int32_t sx, int32_t sy, int32_t sw, int32_t sh) {
     if (pic.HasAlphaChannel() || pic.Mask(false)) return false;
-    if (sw == kFullExtent) sw = pic.Width();
-    if (sh == kFullExtent) sh = pic.Height();
+    if (sw == Graphics::kFullExtent) sw = pic.Width();
+    if (sh == Graphics::kFullExtent) sh = pic.Height();
     if (w <= 0 || h <= 0 || sw <= 0 || sh <= 0 || sx < 0 || sy < 0) return false;
     if (int64_t(sx) + sw > pic.Width() || int64_t(sy) + sh > pic.Height()) return false;
     const int64_t s = qt::PixelsPerPoint(canvas);

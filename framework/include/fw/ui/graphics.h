@@ -12,14 +12,17 @@ namespace fw {
 class Picture;
 
 class Graphics : public Object {
-public:
+  public:
+    // A source width or height that stands for the picture's full one.
+    static constexpr int32_t kFullExtent = -10000;
+
     // Stretches the source rectangle (sx, sy, sw, sh) of the picture over the
     // destination rectangle (x, y, w, h) with nearest-neighbour sampling, so
-    // that enlarged pixels stay crisp. sw or sh of -10000 means the picture's
-    // full width or height.
+    // that enlarged pixels stay crisp. sw or sh of kFullExtent means the
+    // picture's full width or height.
     virtual void DrawPicture(const Ref<Picture>& picture, int32_t x, int32_t y, int32_t w,
-                             int32_t h, int32_t sx = 0, int32_t sy = 0, int32_t sw = -10000,
-                             int32_t sh = -10000) = 0;
+                             int32_t h, int32_t sx = 0, int32_t sy = 0, int32_t sw = kFullExtent,
+                             int32_t sh = kFullExtent) = 0;
     virtual void DrawLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) = 0;
     // Draws text with its baseline at y; wrapWidth 0 means no wrapping.
     virtual void DrawString(const String& text, int32_t x, int32_t y, int32_t wrapWidth = 0,
@@ -41,7 +44,7 @@ public:
     // Printer graphics only: finishes the page and starts the next one.
     virtual void NextPage() {}
 
-protected:
+  protected:
     String textFont_ = "System";
     double textSize_ = 0;
     bool bold_ = false;
