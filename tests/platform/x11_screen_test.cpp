@@ -261,6 +261,48 @@ TEST_P(X11ScreenTest, HeldReadsStayAsTheyWereUntilLetGo) {
     EXPECT_EQ(screen_->SegmentsCreated(), created);
 }
 
+// While reads are shared, one inside the last reading is that reading, even
+// when the screen has changed since; a read outside it, or one after sharing
+// ends, sees the screen as it is.
+TEST_P(X11ScreenTest, SharedReadsInsideTheLastAreServedFromIt) {
+    const uint32_t main = screen_->Displays().at(0).id;
+    const bool shm = GetParam() == PixelPath::Automatic;
+    Painter painter(server_->display());
+    ASSERT_TRUE(painter.ok());
+    auto repaint = [&] {
+        for (int y = 0; y < 64; y += 16)
+            for (int x = 640; x < 640 + 96; x += 16) painter.Fill(x, y, 16, 16, Expected(x, y));
+    };
+    screen_->ShareReads(true);
+    PixelView outer, inner, apart;
+    Rect covered;
+    ASSERT_TRUE(screen_->Read(main, {0, 0, 64, 64}, &outer));
+    painter.Fill(640, 0, 96, 64, 0x123456);
+    ASSERT_TRUE(screen_->Read(main, {16, 32, 32, 16}, &inner, &covered));
+    EXPECT_EQ(covered.x, 16);
+    EXPECT_EQ(covered.y, 32);
+    EXPECT_EQ(inner.width, 32);
+    EXPECT_EQ(inner.height, 16);
+    // Plain requests leave nothing to share: every read is live.
+    EXPECT_EQ(PixelOf(inner, 0, 0), shm ? Expected(656, 32) : 0x123456u);
+    EXPECT_EQ(PixelOf(inner, 31, 15), shm ? Expected(687, 47) : 0x123456u);
+    // Reaching out of the last reading reads afresh, and becomes the last.
+    ASSERT_TRUE(screen_->Read(main, {48, 0, 32, 32}, &apart));
+    EXPECT_EQ(PixelOf(apart, 0, 0), 0x123456u);
+    screen_->ShareReads(false);
+    ASSERT_TRUE(screen_->Read(main, {48, 0, 16, 16}, &inner));
+    repaint();
+    PixelView live;
+    ASSERT_TRUE(screen_->Read(main, {48, 0, 16, 16}, &live));
+    EXPECT_EQ(PixelOf(live, 0, 0), Expected(688, 0));
+    // Held views are untouched by the reads after them (a plain request's
+    // view is only good until the next read).
+    if (shm) {
+        EXPECT_EQ(PixelOf(outer, 63, 63), Expected(703, 63));
+        EXPECT_EQ(PixelOf(inner, 0, 0), 0x123456u);
+    }
+}
+
 // A held read outlives its screen: the memory stays the holder's.
 TEST_P(X11ScreenTest, HeldReadOutlivesTheScreen) {
     uint32_t main = screen_->Displays().at(0).id;

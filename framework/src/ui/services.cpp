@@ -7,6 +7,7 @@
 #include "fw/system/keyboard.h"
 #include "fw/ui/dialogs.h"
 #include "platform/input.h"
+#include "platform/screen.h"
 #include "ui/peers.h"
 #include "ui/ui_state.h"
 
@@ -22,7 +23,12 @@ struct Moment {
     platform::Point mouse;
     platform::Modifiers modifiers;
 
-    void Forget() { haveMouse = haveModifiers = false; }
+    // Also the screen's reading: within a moment the captures of its ticks
+    // share one, like the pointer.
+    void Forget() {
+        haveMouse = haveModifiers = false;
+        platform::CurrentScreen().ShareReads(depth > 0);
+    }
 };
 Moment g_moment;
 

@@ -38,7 +38,9 @@ void ResetTestClock();
 // event handler (with whatever it raises in turn). Every read within the
 // moment gives that one reading, so a tick that asks for MouseX, MouseY and
 // three keys costs one request, and they agree with each other; the next
-// moment reads afresh. Reads outside any moment are live.
+// moment reads afresh. Reads outside any moment are live. The screen's reads
+// go the same way: within a moment one that lies inside the last is served
+// from it (platform::Screen::ShareReads).
 class InputMoment {
   public:
     InputMoment();

@@ -64,6 +64,13 @@ class Screen {
     // Lets go of memory kept for reads that no read has needed for a while.
     // Cheap enough to call on every turn of the event loop.
     virtual void ReleaseUnused() {}
+
+    // While on (one moment of the event loop: a batch of timer ticks that
+    // fall due together, or one event), a read that lies inside the last read
+    // of the same display is served from that reading, so that the captures
+    // of one batch ask the server once and show the same instant. Reads are
+    // live again once it is off; turning it either way forgets the reading.
+    virtual void ShareReads(bool on) { (void)on; }
 };
 
 // The process-wide screen. A screen set here wins; until one is set, or after

@@ -64,6 +64,9 @@ class X11Screen : public Screen {
     // at every read; a segment counts as needed by reads that fill at least
     // half of it.
     void ReleaseUnused() override;
+    // Serves only readings whose memory it can hand out (shared memory of the
+    // server's own pixel layout); others are read afresh.
+    void ShareReads(bool on) override;
     // Another way to tell the time, for tests; the steady clock by default.
     void SetClock(Clock now);
 
@@ -151,6 +154,7 @@ class DesktopScreen : public Screen {
     bool Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered = nullptr) override;
     // Opens nothing: a screen not opened yet keeps nothing.
     void ReleaseUnused() override;
+    void ShareReads(bool on) override;
 
   private:
     Screen* Opened();  // with mutex_ held; null while there is no display

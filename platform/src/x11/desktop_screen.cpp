@@ -46,4 +46,10 @@ void DesktopScreen::ReleaseUnused() {
     if (screen_) screen_->ReleaseUnused();
 }
 
+void DesktopScreen::ShareReads(bool on) {
+    // Not a reason to open the display: a screen opened later starts live.
+    std::lock_guard lock(mutex_);
+    if (screen_) screen_->ShareReads(on);
+}
+
 }  // namespace platform::x11

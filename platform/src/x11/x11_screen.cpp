@@ -8,6 +8,7 @@
 #include <bit>
 #include <chrono>
 #include <map>
+#include <optional>
 
 #include "clip.h"
 #include "platform/x11.h"
@@ -85,6 +86,30 @@ struct X11Screen::Impl {
 
     XImage* plainImage = nullptr;  // kept until the next read: the view points into it
     std::vector<uint8_t> converted;
+
+    // The last reading while reads are shared; its view holds its segment.
+    bool sharing = false;
+    struct Reading {
+        uint32_t displayId = 0;
+        Rect covered;
+        PixelView view;
+    };
+    std::optional<Reading> last;
+
+    // The part `c` of the last reading, when it lies inside it.
+    bool FromLast(uint32_t displayId, const Rect& c, PixelView* out) const {
+        if (!last || last->displayId != displayId) return false;
+        const Rect& l = last->covered;
+        if (c.x < l.x || c.y < l.y || c.x + c.width > l.x + l.width ||
+            c.y + c.height > l.y + l.height)
+            return false;
+        out->data = last->view.data + size_t(c.y - l.y) * last->view.stride + size_t(c.x - l.x) * 4;
+        out->stride = last->view.stride;
+        out->width = c.width;
+        out->height = c.height;
+        out->keep = last->view.keep;
+        return true;
+    }
 
     struct Entry {
         Monitor monitor;
@@ -363,10 +388,19 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
         e = impl_->Find(displayId);
     }
     if (e && ClipToArea(r, e->info.PixelWidth(), e->info.PixelHeight(), &c)) {
-        std::shared_ptr<Segment> segment;
-        if (XImage* img = impl_->Fetch(e->monitor, c, &segment)) {
-            impl_->ToView(img, std::move(segment), &view);
+        if (impl_->sharing && impl_->FromLast(displayId, c, &view)) {
             ok = true;
+        } else {
+            std::shared_ptr<Segment> segment;
+            if (XImage* img = impl_->Fetch(e->monitor, c, &segment)) {
+                impl_->ToView(img, std::move(segment), &view);
+                ok = true;
+                // Only memory that outlives the next read can serve later ones.
+                if (impl_->sharing) {
+                    impl_->last.reset();
+                    if (view.keep) impl_->last = Impl::Reading{displayId, c, view};
+                }
+            }
         }
     }
     if (!ok) {
@@ -381,6 +415,11 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
 void X11Screen::ReleaseUnused() {
     Connection::ErrorScope scope;
     impl_->DropUnneeded(impl_->now());
+}
+
+void X11Screen::ShareReads(bool on) {
+    impl_->sharing = on;
+    impl_->last.reset();
 }
 
 void X11Screen::SetClock(Clock now) {
