@@ -149,6 +149,28 @@ TEST_F(QuitE2E, KeysHeldThroughASlowStartActOnceTheWindowsAreMade) {
     EXPECT_EQ(ReadFile(SettingsPath()), kSettings);
 }
 
+
+// A second run finds the hot keys taken by the first, and its start waits in
+// the message that says so. A request to stop then (a log-out) still ends it,
+// with its settings saved, instead of waiting for somebody to press OK.
+TEST_F(QuitE2E, AStopWhileTheStartShowsAMessageEndsTheRun) {
+    Desktop desktop;
+    if (!desktop.ok()) GTEST_SKIP() << "no Xvfb";
+    const fs::path firstConfig = config / "first";
+    fs::create_directories(firstConfig);
+    std::ofstream(firstConfig / "ostrel4.txt") << kSettings;
+    Program first(desktop, firstConfig);
+    ASSERT_TRUE(WaitForAllWindows(desktop)) << first.Stderr();
+    ASSERT_FALSE(desktop.Visible("Ostrel 4"));
+
+    std::ofstream(SettingsPath()) << kSettings;
+    Program second(desktop, config);
+    ASSERT_TRUE(desktop.FindWindow("Ostrel 4")) << second.Stderr();
+    second.Signal(SIGTERM);
+    EXPECT_EQ(second.Wait(20s), std::optional<int>(0)) << second.Stderr();
+    EXPECT_EQ(ReadFile(SettingsPath()), kSettings);
+    EXPECT_FALSE(desktop.Visible("Ostrel 4"));
+}
 // The X server goes away while the settings are read, or once the windows
 // are up: the program ends with a message and leaves its file alone.
 struct LossCase {

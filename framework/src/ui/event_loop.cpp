@@ -34,6 +34,7 @@ namespace {
 bool g_testMode = false;
 bool g_quitRequested = false;
 bool g_inQuit = false;
+bool g_quitWaits = false;  // a quit is held until the outermost Open finishes
 bool g_loopRunning = false;
 int32_t g_quitCode = 0;
 bool g_appOpenRaised = false;
@@ -249,6 +250,9 @@ std::vector<std::string>& UrlLog() {
 bool QuitRequested() {
     return g_quitRequested;
 }
+bool QuitWaitsForOpen() {
+    return g_quitWaits;
+}
 int32_t QuitCode() {
     return g_quitCode;
 }
@@ -256,6 +260,7 @@ void ResetQuitState() {
     HeldRequests().clear();
     g_quitRequested = false;
     g_inQuit = false;
+    g_quitWaits = false;
     g_quitCode = 0;
 }
 
@@ -357,7 +362,15 @@ void RB_ApplicationQuit(int32_t code) {
     // of the settings reader) would close windows that are still being set up,
     // and their Close would save what was never loaded: it waits for the Open.
     if (detail::OpenEventRunning()) {
-        detail::WhenNoOpenEventRuns([code]() { RB_ApplicationQuit(code); });
+        detail::WhenNoOpenEventRuns([code]() {
+            detail::g_quitWaits = false;
+            RB_ApplicationQuit(code);
+        });
+        // An Open that shows a message waits in it for the user; so that the
+        // quit is not kept waiting on that answer (a session that logs out
+        // during the start), the message goes as if it had been answered.
+        detail::g_quitWaits = true;
+        detail::DismissMessageBoxes();
         return;
     }
     // The first request's code stands: a Close handler that quits again while

@@ -2,6 +2,7 @@
 #include <QDesktopServices>
 #include <QMessageBox>
 #include <QUrl>
+#include <vector>
 
 #include "fw/system/input.h"
 #include "fw/system/keyboard.h"
@@ -15,6 +16,12 @@ namespace fw {
 
 namespace detail {
 namespace {
+
+// The message boxes that MsgBox runs, innermost last.
+std::vector<QMessageBox*>& RunningBoxes() {
+    static auto* boxes = new std::vector<QMessageBox*>;
+    return *boxes;
+}
 
 struct Moment {
     int depth = 0;
@@ -75,6 +82,10 @@ InputMomentPause::~InputMomentPause() {
     g_moment.Forget();
 }
 
+void DismissMessageBoxes() {
+    for (QMessageBox* box : RunningBoxes()) box->done(QMessageBox::Ok);
+}
+
 }  // namespace detail
 
 void MsgBox(const String& text) {
@@ -82,6 +93,8 @@ void MsgBox(const String& text) {
         detail::MessageBoxLog().push_back(text.Bytes());
         return;
     }
+    // Nobody would read it: the program is about to quit.
+    if (detail::QuitWaitsForOpen()) return;
     detail::EnsureToolkit();
     // Modal to the window in front, and above the floating windows, which
     // would otherwise hide it.
@@ -89,6 +102,11 @@ void MsgBox(const String& text) {
                     QMessageBox::Ok, detail::DialogParent());
     box.setWindowFlag(Qt::WindowStaysOnTopHint);
     detail::InputMomentPause pause;
+    detail::RunningBoxes().push_back(&box);
+    struct Unlist {
+        QMessageBox* box;
+        ~Unlist() { std::erase(detail::RunningBoxes(), box); }
+    } unlist{&box};
     box.exec();
 }
 

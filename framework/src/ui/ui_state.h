@@ -103,6 +103,10 @@ std::vector<std::string>& UrlLog();
 bool QuitRequested();
 int32_t QuitCode();
 void ResetQuitState();
+// A quit waits for an Open event to finish.
+bool QuitWaitsForOpen();
+// Ends every message box that MsgBox shows, as its button would.
+void DismissMessageBoxes();
 // The application object's Open, queued by RuntimeRun; raised at most once.
 void RaiseApplicationOpen();
 void ResetApplicationOpen();
