@@ -158,11 +158,10 @@ void DisplayWindow::UpdateView(bool scale2) {
 
     const int32_t W = Width();
     const int32_t H = Height();
-    const int32_t x0 = I(D(fw::System::MouseX()) - D(W) / (2.0 * mag));
-    const int32_t y0 = I(D(fw::System::MouseY()) - D(H) / (2.0 * mag));
-
     int32_t left, top;
     if (*st.fixed) {
+        // A fixed view has no use for the mouse, and reading it would be a
+        // round trip to the X server at every tick.
         left = I(D(*st.fixedX) - D(W) / (2.0 * mag));
         top = I(D(*st.fixedY) - D(H) / (2.0 * mag));
         if (scale2) {
@@ -170,6 +169,8 @@ void DisplayWindow::UpdateView(bool scale2) {
             top = I(D(top) + D(H) / (4.0 * mag));
         }
     } else {
+        const int32_t x0 = I(D(fw::System::MouseX()) - D(W) / (2.0 * mag));
+        const int32_t y0 = I(D(fw::System::MouseY()) - D(H) / (2.0 * mag));
         // At rest the view is already right: no capture, no drawing.
         if (lastx == x0 && lasty == y0) return;
         lastx = x0;
