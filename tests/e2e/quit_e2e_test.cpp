@@ -149,7 +149,6 @@ TEST_F(QuitE2E, KeysHeldThroughASlowStartActOnceTheWindowsAreMade) {
     EXPECT_EQ(ReadFile(SettingsPath()), kSettings);
 }
 
-
 // A second run finds the hot keys taken by the first, and its start waits in
 // the message that says so. A request to stop then (a log-out) still ends it,
 // with its settings saved, instead of waiting for somebody to press OK.
@@ -171,6 +170,7 @@ TEST_F(QuitE2E, AStopWhileTheStartShowsAMessageEndsTheRun) {
     EXPECT_EQ(ReadFile(SettingsPath()), kSettings);
     EXPECT_FALSE(desktop.Visible("Ostrel 4"));
 }
+
 // The X server goes away while the settings are read, or once the windows
 // are up: the program ends with a message and leaves its file alone.
 struct LossCase {
