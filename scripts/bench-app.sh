@@ -305,7 +305,7 @@ c++ -std=c++17 -O2 "$WORK/shown.cpp" -o "$WORK/shown" $(pkg-config --cflags --li
 # shown_ms START: sets SHOWN_MS, the milliseconds from START (now_ms) to the
 # window shown.
 watch_shown() {
-  "$WORK/shown" "$@" > "$WORK/shown.out" & WATCH=$!
+  "$WORK/shown" "$@" > "$WORK/shown.out" & WATCH=$!; PIDS="$PIDS $WATCH"
   for _ in $(seq 1000); do
     grep -q ready "$WORK/shown.out" 2>/dev/null && return 0
     kill -0 $WATCH 2>/dev/null || break
