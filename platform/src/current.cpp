@@ -6,6 +6,7 @@
 // statics in the process's exit (a hot-key registration held by a global
 // gives its chords back when it dies) still find what they use. The server
 // ends our connections when the process goes.
+#include <atomic>
 #include <memory>
 
 #include "platform/hotkeys.h"
@@ -16,6 +17,12 @@
 #include "platform/x11.h"
 
 namespace platform {
+
+uint64_t NewReading() {
+    static std::atomic<uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 namespace {
 
 std::unique_ptr<Screen>& ScreenSlot() {

@@ -6,12 +6,16 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "fw/ui/graphics.h"
 #include "fw/ui/picture.h"
 #include "host/bitmap_context.h"
 #include "platform/os/cg.h"
+#include "platform/screen.h"
+#include "platform/virtual.h"
 
 namespace {
 
@@ -66,9 +70,9 @@ bool SameAsPattern(const Picture& p, uint32_t salt, int32_t exceptY = -1) {
     return true;
 }
 
-// Kilobytes of the picture's pixels that are its own copies, from the
-// system's account of the mapping that holds them.
-long PrivateKilobytes(const Picture& p) {
+// A field of the system's account of the mapping that holds the picture's
+// pixels, in kilobytes.
+long MappingKilobytes(const Picture& p, const char* field) {
     const auto at = reinterpret_cast<uintptr_t>(p.Pixels());
     FILE* f = std::fopen("/proc/self/smaps", "r");
     if (!f) return -1;
@@ -79,12 +83,18 @@ long PrivateKilobytes(const Picture& p) {
         unsigned long from = 0, to = 0;
         if (std::sscanf(line, "%lx-%lx ", &from, &to) == 2) {
             inside = at >= from && at < to;
-        } else if (inside && std::sscanf(line, "Private_Dirty: %ld kB", &kb) == 1) {
+        } else if (inside && std::strncmp(line, field, std::strlen(field)) == 0 &&
+                   line[std::strlen(field)] == ':') {
+            std::sscanf(line + std::strlen(field) + 1, "%ld", &kb);
             break;
         }
     }
     std::fclose(f);
     return kb;
+}
+// Kilobytes of the picture's pixels that are its own copies.
+long PrivateKilobytes(const Picture& p) {
+    return MappingKilobytes(p, "Private_Dirty");
 }
 
 TEST(PicturePages, APluginsPictureKeepsTheLikePicturesEqualPagesAndStaysApart) {
@@ -161,6 +171,112 @@ TEST(PicturePages, SmallPicturesAndDrawingsOnTheLikePictureStayApart) {
     g->FillRect(0, 0, 64, 64);
     EXPECT_NE(Word(*drawn, 10, 10), Pattern(10, 10, 0));
     EXPECT_TRUE(SameAsPattern(*like, 0, 0));
+}
+
+// A capture of the whole display of a virtual screen, drawn into the
+// picture the way the capture library does.
+class ScreenPictures : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        auto screen = std::make_unique<platform::VirtualScreen>();
+        screen_ = screen.get();
+        display_ = screen_->AddDisplay({0, 0, kW, kH});
+        std::vector<uint32_t> xrgb(size_t(kW) * kH);
+        for (int32_t y = 0; y < kH; ++y)
+            for (int32_t x = 0; x < kW; ++x) xrgb[size_t(y) * kW + x] = Pattern(x, y, 0) & 0xFFFFFF;
+        ASSERT_TRUE(screen_->SetPixels(display_, {0, 0, kW, kH}, xrgb.data()));
+        platform::SetCurrentScreen(std::move(screen));
+    }
+    void TearDown() override {
+        platform::SetCurrentScreen(std::make_unique<platform::VirtualScreen>());
+    }
+    // `before` and `after` run with the context around its drawing.
+    using Hook = std::function<void(cg::CGContextRef)>;
+    Ref<Picture> Capture(const Hook& before = nullptr, const Hook& after = nullptr) {
+        Ref<Picture> p = Picture::NewOwingFill(kW, kH);
+        cg::CGImageRef shot = cg::CGDisplayCreateImage(cg::CGMainDisplayID());
+        EXPECT_NE(shot, nullptr);
+        auto* context = static_cast<cg::CGContextRef>(fw::host::CreatePictureContext(*p));
+        EXPECT_NE(context, nullptr);
+        if (before) before(context);
+        cg::CGContextDrawImage(context, cg::CGRectMake(0, 0, kW, kH), shot);
+        if (after) after(context);
+        fw::host::ReleasePictureContext(context, *p);
+        cg::CGImageRelease(shot);
+        return p;
+    }
+    // The screen's pixels as a picture holds them: red, green, blue, 255.
+    static uint32_t Shown(uint32_t xrgb) {
+        const uint8_t rgbx[4] = {uint8_t(xrgb >> 16), uint8_t(xrgb >> 8), uint8_t(xrgb), 0xFF};
+        uint32_t v;
+        std::memcpy(&v, rgbx, 4);
+        return v;
+    }
+    static uint32_t Screen(int32_t x, int32_t y) { return Shown(Pattern(x, y, 0) & 0xFFFFFF); }
+    platform::VirtualScreen* screen_ = nullptr;
+    uint32_t display_ = 0;
+};
+
+// The start's backdrops: one reading of the screen drawn into one picture
+// after another. A picture that starts on pages already holding that reading
+// is not even read.
+TEST_F(ScreenPictures, ADrawingOfTheReadingThePagesHoldTouchesNoneOfThem) {
+    Ref<Picture> first = Capture();
+    Ref<Picture> second = Capture();
+    ASSERT_TRUE(second->PagesSharedUntilWritten());
+    EXPECT_EQ(MappingKilobytes(*second, "Rss"), 0);
+    for (int32_t y = 0; y < kH; y += 7)
+        for (int32_t x = 0; x < kW; x += 5)
+            ASSERT_EQ(Word(*second, x, y), Screen(x, y)) << x << "," << y;
+    EXPECT_EQ(Word(*first, kW - 1, kH - 1), Screen(kW - 1, kH - 1));
+}
+
+// What makes the pages hold something else than the reading: each time, the
+// next picture shows the screen, with the one pixel where it differs.
+TEST_F(ScreenPictures, PagesThatMayHoldSomethingElseAreComparedAfresh) {
+    const uint32_t mark = Shown(0x010203);
+    struct Case {
+        const char* what;
+        std::function<void(Ref<Picture>&)> make;
+        uint32_t want;  // at (5, 300) in the next picture
+    };
+    const Case cases[] = {
+        {"the screen changed",
+         [this](Ref<Picture>& p) {
+             p = Capture();
+             ASSERT_TRUE(screen_->SetPixel(display_, 5, 300, 0x010203));
+         },
+         mark},
+        {"the picture was written since",
+         [this](Ref<Picture>& p) {
+             p = Capture();
+             SetWord(*p, 5, 300, 0xFFFFFFFF);
+         },
+         Screen(5, 300)},
+        {"the context's address went out",
+         [this](Ref<Picture>& p) {
+             uint8_t* data = nullptr;
+             p = Capture(
+                 [&](cg::CGContextRef c) {
+                     data = static_cast<uint8_t*>(cg::CGBitmapContextGetData(c));
+                 },
+                 [&](cg::CGContextRef) {
+                     std::memset(data + (size_t(300) * kW + 5) * 4, 0xFF, 4);
+                 });
+         },
+         Screen(5, 300)},
+    };
+    for (const Case& c : cases) {
+        Ref<Picture> before;
+        c.make(before);
+        Ref<Picture> next = Capture();
+        EXPECT_EQ(Word(*next, 5, 300), c.want) << c.what;
+        EXPECT_EQ(Word(*next, 6, 300), Screen(6, 300)) << c.what;
+        if (c.want != mark) {
+            EXPECT_EQ(Word(*before, 5, 300), 0xFFFFFFFFu) << c.what;
+        }
+        ASSERT_TRUE(screen_->SetPixel(display_, 5, 300, Pattern(5, 300, 0) & 0xFFFFFF));
+    }
 }
 
 }  // namespace

@@ -286,9 +286,14 @@ TEST_P(X11ScreenTest, SharedReadsInsideTheLastAreServedFromIt) {
     // Plain requests leave nothing to share: every read is live.
     EXPECT_EQ(PixelOf(inner, 0, 0), shm ? Expected(656, 32) : 0x123456u);
     EXPECT_EQ(PixelOf(inner, 31, 15), shm ? Expected(687, 47) : 0x123456u);
+    // A view served from the last reading says so; a fresh one names its own.
+    EXPECT_NE(outer.reading, 0u);
+    EXPECT_EQ(inner.reading == outer.reading, shm);
     // Reaching out of the last reading reads afresh, and becomes the last.
     ASSERT_TRUE(screen_->Read(main, {48, 0, 32, 32}, &apart));
     EXPECT_EQ(PixelOf(apart, 0, 0), 0x123456u);
+    EXPECT_NE(apart.reading, outer.reading);
+    EXPECT_NE(apart.reading, inner.reading);
     screen_->ShareReads(false);
     ASSERT_TRUE(screen_->Read(main, {48, 0, 16, 16}, &inner));
     repaint();

@@ -1,6 +1,7 @@
 #include "host/bitmap_context.h"
 
 #include <memory>
+#include <utility>
 
 #include "fw/ui/picture.h"
 #include "platform/os/cg.h"
@@ -9,6 +10,33 @@ namespace fw::host {
 
 namespace cg = platform::cg;
 
+namespace {
+
+Picture::ContentTag TagOf(const cg::KnownContent& c) {
+    Picture::ContentTag t;
+    if (!c) return t;
+    t.words[0] = c.reading;
+    t.words[1] = uint64_t(uint32_t(c.x)) << 32 | uint32_t(c.y);
+    t.words[2] = uint64_t(uint32_t(c.width)) << 32 | uint32_t(c.height);
+    t.words[3] = uint64_t(c.from) << 8 | c.to;
+    return t;
+}
+
+cg::KnownContent ContentOfTag(const Picture::ContentTag& t) {
+    cg::KnownContent c;
+    if (!t) return c;
+    c.reading = t.words[0];
+    c.x = int32_t(uint32_t(t.words[1] >> 32));
+    c.y = int32_t(uint32_t(t.words[1]));
+    c.width = int32_t(uint32_t(t.words[2] >> 32));
+    c.height = int32_t(uint32_t(t.words[2]));
+    c.from = uint8_t(t.words[3] >> 8);
+    c.to = uint8_t(t.words[3]);
+    return c;
+}
+
+}  // namespace
+
 void* CreatePictureContext(Picture& picture) {
     cg::CGColorSpaceRef space = cg::CGColorSpaceCreateDeviceRGB();
     if (!space) return nullptr;
@@ -16,6 +44,8 @@ void* CreatePictureContext(Picture& picture) {
     // writes through it need no conversion on the way to the window.
     const auto info = picture.HasAlphaChannel() ? cg::kCGImageAlphaPremultipliedLast
                                                 : cg::kCGImageAlphaNoneSkipLast;
+    // What the pages hold before the context's writes begin.
+    const Picture::ContentTag holds = picture.KnownContent();
     // A new picture's black is the context's to write, where the plug-in does
     // not draw over every pixel first; anyone who looks before asks it.
     auto made = std::make_shared<cg::CGContextRef>(nullptr);
@@ -31,15 +61,21 @@ void* CreatePictureContext(Picture& picture) {
              : cg::CGBitmapContextCreate(pixels, size_t(picture.Width()), size_t(picture.Height()),
                                          8, picture.RowBytes(), space, cg::CGBitmapInfo(info));
     *made = context;
-    if (context && picture.PagesSharedUntilWritten()) cg::WriteOnlyChanges(context);
+    if (context && picture.PagesSharedUntilWritten())
+        cg::WriteOnlyChanges(context, ContentOfTag(holds));
     cg::CGColorSpaceRelease(space);
     return context;
 }
 
-void ReleasePictureContext(void* context, const Picture& picture) {
+void ReleasePictureContext(void* context, Picture& picture) {
+    auto* c = static_cast<cg::CGContextRef>(context);
+    // Asked first: settling the fill hands the context's data out.
+    bool handedOut = false;
+    const cg::KnownContent holds = c ? cg::ContentOf(c, &handedOut) : cg::KnownContent{};
     // Settles the fill while the context that owes it is still there.
-    (void)picture.Pixels();
-    if (context) cg::CGContextRelease(static_cast<cg::CGContextRef>(context));
+    (void)std::as_const(picture).Pixels();
+    picture.NoteContent(TagOf(holds), handedOut);
+    if (c) cg::CGContextRelease(c);
 }
 
 }  // namespace fw::host

@@ -13,7 +13,8 @@ namespace fw::host {
 // RGBA with an alpha channel); nullptr when none can be made. A new
 // picture's fill becomes the context's to write, unless drawn over first.
 void* CreatePictureContext(Picture& picture);
-// Lets go of the context; the picture's pixels are complete then.
-void ReleasePictureContext(void* context, const Picture& picture);
+// Lets go of the context; the picture's pixels are complete then, and what
+// they are known to hold is noted on the picture.
+void ReleasePictureContext(void* context, Picture& picture);
 
 }  // namespace fw::host

@@ -67,6 +67,8 @@ size_t PageRounded(size_t bytes) {
 // one after the other at start so keep once what they have in common.
 struct PageFile {
     int fd = -1;
+    // What the file holds once no picture writes it any more.
+    Picture::ContentTag frozen;
     ~PageFile() {
         if (fd >= 0) close(fd);
     }
@@ -94,7 +96,9 @@ void DropSpare() {
 struct Mapping {
     size_t length = 0;
     std::shared_ptr<PageFile> file;
-    bool writer = false;  // maps the file shared: no other picture maps it
+    bool writer = false;          // maps the file shared: no other picture maps it
+    Picture::ContentTag content;  // what the pixels hold, when known
+    bool handedOut = false;       // their address went out: never known again
     void operator()(uint8_t* p) {
         if (writer && file.use_count() == 1) {
             DropSpare();
@@ -134,12 +138,18 @@ std::shared_ptr<uint8_t> ViewOfLike(size_t length) {
         if (m->writer) {
             if (!MapPrivately(*m->file, length, like.get())) return nullptr;
             m->writer = false;
+            // The writer's pixels were the file's; their address maps the
+            // picture's own copies from now on.
+            m->file->frozen = m->content;
         }
         uint8_t* pixels = MapPrivately(*m->file, length, nullptr);
         if (!pixels) return nullptr;
-        // Writers compare every page before they write it: all pages in one go.
-        madvise(pixels, length, MADV_POPULATE_READ);
-        return std::shared_ptr<uint8_t>(pixels, Mapping{length, m->file, false});
+        Mapping mapping{length, m->file, false, {}, false};
+        mapping.content = m->file->frozen;
+        // Writers compare every page before they write it: all pages in one
+        // go, unless a drawing of what the pages hold would not even look.
+        if (!mapping.content) madvise(pixels, length, MADV_POPULATE_READ);
+        return std::shared_ptr<uint8_t>(pixels, std::move(mapping));
     }
     return nullptr;
 }
@@ -149,7 +159,8 @@ std::shared_ptr<uint8_t> OwnPages(size_t length) {
     if (g_spare.pixels && g_spare.length == length) {
         Spare spare = std::move(g_spare);
         g_spare = Spare{};
-        return std::shared_ptr<uint8_t>(spare.pixels, Mapping{length, std::move(spare.file), true});
+        return std::shared_ptr<uint8_t>(spare.pixels,
+                                        Mapping{length, std::move(spare.file), true, {}, false});
     }
     auto file = std::make_shared<PageFile>();
     file->fd = memfd_create("ostrel4-picture", MFD_CLOEXEC);
@@ -158,7 +169,7 @@ std::shared_ptr<uint8_t> OwnPages(size_t length) {
     void* m = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, file->fd, 0);
     if (m == MAP_FAILED) return nullptr;
     return std::shared_ptr<uint8_t>(static_cast<uint8_t*>(m),
-                                    Mapping{length, std::move(file), true});
+                                    Mapping{length, std::move(file), true, {}, false});
 }
 
 // `startAlike`: the picture's first pixels do not matter (its fill is owed
@@ -197,7 +208,27 @@ Picture::~Picture() {
 uint8_t* Picture::Pixels() {
     AboutToWrite();
     PayFill();
+    Forget(true);
     return pixels_;
+}
+
+void Picture::Forget(bool handedOut) const {
+    Mapping* m = std::get_deleter<Mapping>(store_);
+    if (!m) return;
+    m->content = ContentTag{};
+    m->handedOut = m->handedOut || handedOut;
+}
+
+Picture::ContentTag Picture::KnownContent() const {
+    const Mapping* m = std::get_deleter<Mapping>(store_);
+    return m ? m->content : ContentTag{};
+}
+
+void Picture::NoteContent(const ContentTag& tag, bool handedOut) {
+    Mapping* m = std::get_deleter<Mapping>(store_);
+    if (!m) return;
+    m->handedOut = m->handedOut || handedOut;
+    m->content = m->handedOut || fillOwed_ ? ContentTag{} : tag;
 }
 
 bool Picture::PagesSharedUntilWritten() const {
@@ -246,13 +277,18 @@ void Picture::PayFill() const {
         payFill_ = nullptr;
         if (pay()) return;
     }
+    Forget(false);
     FillWords(reinterpret_cast<uint32_t*>(pixels_), size_t(width_) * size_t(height_), FillWord());
 }
 
 uint8_t* Picture::PixelsOwingFill(bool* owed, uint32_t* fill, std::function<bool()> pay) {
     AboutToWrite();
+    Forget(false);
     *owed = fillOwed_ && !payFill_;
-    if (!*owed) return Pixels();
+    if (!*owed) {
+        PayFill();
+        return pixels_;
+    }
     *fill = FillWord();
     payFill_ = std::move(pay);
     return pixels_;

@@ -43,7 +43,13 @@ struct PixelView {
     int32_t width = 0;
     int32_t height = 0;
     std::shared_ptr<const void> keep;
+    // Names the moment the pixels show, when the screen knows it (else 0):
+    // two views of one reading and one rectangle hold the same pixels.
+    uint64_t reading = 0;
 };
+
+// A name for a new reading, never given before in this process.
+uint64_t NewReading();
 
 class Screen {
   public:

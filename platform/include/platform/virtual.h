@@ -48,6 +48,7 @@ class VirtualScreen : public Screen {
     struct VDisplay {
         DisplayInfo info;
         std::vector<uint8_t> bgrx;
+        uint64_t reading = 0;  // renamed at every change of the pixels
     };
     VDisplay* Find(uint32_t id);
     const VDisplay* Find(uint32_t id) const;

@@ -457,6 +457,7 @@ inline int64_t Nearest(int64_t i, int64_t dst, int64_t src) {
 }  // namespace
 
 uint8_t* OpaqueCGContext::Writable(bool whole) {
+    content = KnownContent{};
     if (unset) {
         // Row padding is never covered by a whole-context write.
         if (!whole || bytesPerRow != 4 * width) {
@@ -531,8 +532,16 @@ CGContextRef NewBitmapContextOwingFill(void* data, size_t width, size_t height, 
     return ctx;
 }
 
-void WriteOnlyChanges(CGContextRef context) {
-    if (context != nullptr) context->onlyChanges = true;
+void WriteOnlyChanges(CGContextRef context, const KnownContent& holds) {
+    if (context == nullptr) return;
+    context->onlyChanges = true;
+    context->content = holds;
+}
+
+KnownContent ContentOf(CGContextRef context, bool* handedOut) {
+    *handedOut = context != nullptr && context->exposed;
+    if (context == nullptr || context->exposed) return KnownContent{};
+    return context->content;
 }
 
 CGContextRef CGContextRetain(CGContextRef context) {
@@ -601,6 +610,21 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     const bool unscaledY = dstH == imgH;
     const PixelLayout& from = image->layout;
     const bool direct = from.depth == Depth::Quad && from.alpha == Alpha::Skip;
+    // A screen reading of the context's own size drawn over all of it: the
+    // context then holds that reading, and a drawing of what it is known to
+    // hold already would write nothing new.
+    KnownContent drawn;
+    if (image->source && direct && imgW == static_cast<int64_t>(context->width) &&
+        imgH == static_cast<int64_t>(context->height) && unscaledX && unscaledY && s.left == 0 &&
+        s.top == 0 && context->bytesPerRow == 4 * context->width) {
+        drawn = image->source;
+        drawn.to = static_cast<uint8_t>(context->layout.order);
+    }
+    if (drawn && drawn == context->content) {
+        // Every pixel counts as drawn, so an owed fill is settled unwritten.
+        if (context->Writable(true) != nullptr) context->content = drawn;
+        return;
+    }
     // An image without alpha replaces every pixel that it covers.
     uint8_t* base = context->Writable(!from.HasAlpha() && Whole(context, s));
     if (base == nullptr) return;
@@ -633,6 +657,7 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
                     row(srcRow(y) + skip, nullptr, n, dstRow(y));
                 }
             }
+            context->content = drawn;
         } else {
             const OpaqueRowFn row = OpaqueRowFor<true>(from.order, context->layout.order);
             for (int64_t y = s.y0; y < s.y1; ++y) row(srcRow(y), xmap.data(), n, dstRow(y));

@@ -41,6 +41,14 @@ CGImageRef ImageOfPixels(const DisplayInfo& d, Rect pixels) {
         }
     }
     CGColorSpaceRelease(space);
+    if (image != nullptr && view.reading != 0) {
+        image->source.reading = view.reading;
+        image->source.x = covered.x;
+        image->source.y = covered.y;
+        image->source.width = view.width;
+        image->source.height = view.height;
+        image->source.from = static_cast<uint8_t>(layout.order);
+    }
     return image;
 }
 

@@ -59,6 +59,7 @@ struct OpaqueCGImage : os::Object {
     CGColorSpaceRef space = nullptr;  // retained, may be null
     Buffer pixels;                    // shared with a bitmap context until it writes
     const uint8_t* data = nullptr;    // row 0
+    KnownContent source;              // the screen reading shown, when it is one (order `to` unset)
 };
 
 struct OpaqueCGContext : os::Object {
@@ -88,6 +89,9 @@ struct OpaqueCGContext : os::Object {
     bool unset = false;
     uint32_t unsetWord = 0;
     bool onlyChanges = false;  // WriteOnlyChanges
+    // What the pixels hold, while it is known: every write forgets it
+    // (Writable), and a whole unscaled drawing of a screen reading sets it.
+    KnownContent content;
 };
 
 // A new image of `width` × `height` pixels with room for rows of

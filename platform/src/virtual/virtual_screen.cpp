@@ -34,6 +34,7 @@ uint32_t VirtualScreen::AddDisplay(Rect b, int32_t pixelsPerPoint, int32_t bitsP
     d.info.bitsPerSample = bitsPerSample;
     d.info.samplesPerPixel = samplesPerPixel;
     d.bgrx.assign(size_t(pw * ph * 4), 0);
+    d.reading = NewReading();
     if (displays_.empty()) isMain = true;
     d.info.isMain = isMain;
     uint32_t id = d.info.id;
@@ -76,6 +77,7 @@ bool VirtualScreen::Fill(uint32_t id, uint32_t xrgb) {
     VDisplay* d = Find(id);
     if (!d) return false;
     for (size_t i = 0; i < d->bgrx.size(); i += 4) Put(&d->bgrx[i], xrgb);
+    d->reading = NewReading();
     return true;
 }
 
@@ -88,6 +90,7 @@ bool VirtualScreen::FillRect(uint32_t id, Rect r, uint32_t xrgb) {
     for (int32_t y = c.y; y < c.y + c.height; ++y)
         for (int32_t x = c.x; x < c.x + c.width; ++x)
             Put(&d->bgrx[size_t(y) * stride + size_t(x) * 4], xrgb);
+    d->reading = NewReading();
     return true;
 }
 
@@ -106,6 +109,7 @@ bool VirtualScreen::SetPixels(uint32_t id, Rect r, const uint32_t* xrgb) {
         uint8_t* dst = &d->bgrx[size_t(y) * stride + size_t(c.x) * 4];
         for (int32_t i = 0; i < c.width; ++i) Put(dst + size_t(i) * 4, src[i]);
     }
+    d->reading = NewReading();
     return true;
 }
 
@@ -134,6 +138,7 @@ bool VirtualScreen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* cover
         view.data = d->bgrx.data() + size_t(c.y) * view.stride + size_t(c.x) * 4;
         view.width = c.width;
         view.height = c.height;
+        view.reading = d->reading;
     } else {
         c = Rect{};
     }

@@ -108,6 +108,7 @@ struct X11Screen::Impl {
         out->width = c.width;
         out->height = c.height;
         out->keep = last->view.keep;
+        out->reading = last->view.reading;
         return true;
     }
 
@@ -394,6 +395,7 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
             std::shared_ptr<Segment> segment;
             if (XImage* img = impl_->Fetch(e->monitor, c, &segment)) {
                 impl_->ToView(img, std::move(segment), &view);
+                view.reading = NewReading();
                 ok = true;
                 // Only memory that outlives the next read can serve later ones.
                 if (impl_->sharing) {

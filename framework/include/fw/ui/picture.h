@@ -69,6 +69,19 @@ class Picture : public Object {
     // shared.
     bool PagesSharedUntilWritten() const;
 
+    // For the plug-in host: what a large picture's pixels are known to hold,
+    // as its bitmap contexts describe it (equal tags, equal pixels; empty when
+    // nothing is known). Every write but a context's forgets it; a context
+    // notes it when it lets go. `handedOut`: the pixels' address went to
+    // someone who may write them unseen, and nothing is known of them again.
+    struct ContentTag {
+        uint64_t words[4] = {};
+        explicit operator bool() const { return words[0] != 0; }
+        bool operator==(const ContentTag&) const = default;
+    };
+    ContentTag KnownContent() const;
+    void NoteContent(const ContentTag& tag, bool handedOut);
+
     // Lets go of memory kept for pictures that no picture has needed for a
     // few seconds. Cheap enough to call on every turn of the event loop.
     static void ReleaseUnusedMemory();
@@ -101,6 +114,7 @@ class Picture : public Object {
     uint8_t* pixels_;  // store_'s, for the readers' fast path
     void PayFill() const;
     uint32_t FillWord() const;
+    void Forget(bool handedOut) const;
     mutable bool fillOwed_ = false;
     mutable std::function<bool()> payFill_;  // set while someone else owes it
     uint64_t generation_ = 0;

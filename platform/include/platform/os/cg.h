@@ -198,9 +198,26 @@ CGContextRef NewBitmapContextOwingFill(void* data, size_t width, size_t height, 
                                        CGColorSpaceRef space, CGBitmapInfo bitmapInfo,
                                        uint32_t fill);
 
+// Not a CoreGraphics call: what a buffer is known to hold, a part of one
+// screen reading drawn whole and unscaled into a context: equal values, equal
+// bytes. Empty (reading 0) when nothing is known.
+struct KnownContent {
+    uint64_t reading = 0;
+    int32_t x = 0, y = 0, width = 0, height = 0;  // the part, in display pixels
+    uint8_t from = 0, to = 0;                     // the byte orders converted between
+    explicit operator bool() const { return reading != 0; }
+    bool operator==(const KnownContent&) const = default;
+};
+
 // Not a CoreGraphics call: from now on the context's drawings leave the bytes
 // that would not change unwritten, for a buffer whose pages are shared with
-// others until written (and copied then).
-void WriteOnlyChanges(CGContextRef context);
+// others until written (and copied then). `holds` is what the buffer is
+// known to hold already: a drawing that would only write it again is skipped.
+void WriteOnlyChanges(CGContextRef context, const KnownContent& holds = {});
+
+// Not a CoreGraphics call: what the context's pixels are known to hold now.
+// Empty, with `*handedOut` set, once its data address went out: its holder
+// may have written since.
+KnownContent ContentOf(CGContextRef context, bool* handedOut);
 
 }  // namespace platform::cg
