@@ -74,11 +74,15 @@ bool PictureEditor::AttachDesktop(PluginPicture newPicture, ContextDrawing* draw
         return fail();
     }
     auto context = static_cast<cg::CGContextRef>(description.handle);
-    if (drawing != nullptr && drawing->draw != nullptr) {
+    const bool drawn = drawing != nullptr && drawing->draw != nullptr;
+    if (drawn) {
         drawing->draw(context, drawing->state);
         drawing->drawn = true;
     }
-    auto* data = static_cast<unsigned char*>(cg::CGBitmapContextGetData(context));
+    // A drawn picture is complete and gets no rows, so the editor leaves the
+    // data address alone: whoever has it may write the pixels unseen, and the
+    // context would stop knowing what it holds.
+    auto* data = drawn ? nullptr : static_cast<unsigned char*>(cg::CGBitmapContextGetData(context));
     const size_t bitsPerPixel = cg::CGBitmapContextGetBitsPerPixel(context);
     const size_t contextWidth = cg::CGBitmapContextGetWidth(context);
     const size_t contextHeight = cg::CGBitmapContextGetHeight(context);
@@ -92,8 +96,8 @@ bool PictureEditor::AttachDesktop(PluginPicture newPicture, ContextDrawing* draw
         code = static_cast<int32_t>(alphaInfo);
     }
     // The editor addresses rows and columns with 32-bit values.
-    if (code == 0 || bitsPerPixel != 32 || data == nullptr || contextWidth > INT32_MAX ||
-        contextHeight > INT32_MAX || bytesPerRow > INT32_MAX) {
+    if (code == 0 || bitsPerPixel != 32 || (data == nullptr && !drawn) ||
+        contextWidth > INT32_MAX || contextHeight > INT32_MAX || bytesPerRow > INT32_MAX) {
         return fail();
     }
 

@@ -151,7 +151,8 @@ class PictureEditor {
     virtual ~PictureEditor() { Release(); }
 
     // Attaches the editor to `picture`. False leaves it holding nothing.
-    // With `drawing`, a desktop attach makes it first.
+    // With `drawing`, a desktop attach makes it first; the picture is then
+    // complete, and the editor has no row to write.
     bool GetPictureEditor(PluginPicture picture, ContextDrawing* drawing = nullptr);
 
     void SetPixel(uint8_t red, uint8_t green, uint8_t blue) {

@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "../../capture/include/plugin_sdk.h"
 #include "fw/host/plugins.h"
 #include "fw/ui/picture.h"
 #include "host/resolver.h"
 #include "platform/screen.h"
 #include "platform/virtual.h"
-#include "../../capture/include/plugin_sdk.h"
+#include "support/mapping_account.h"
 
 namespace {
 
@@ -228,6 +229,30 @@ TEST_F(HostCapture, DisplayCapturesTakeTheWholeDisplayByIndex) {
     // Out-of-range indexes never crash and never leak.
     for (int32_t index : {-1, 2, 5, 32, INT32_MAX, INT32_MIN})
         Take(Entry<ScreenshotDisplayFn>(0)(index));
+}
+
+// The start's backdrops: the same screen, whole, once for each window. A
+// picture that starts on pages that already hold it is not even read, and a
+// change on the screen still shows in the next one.
+TEST_F(HostCapture, ADisplayCapturedAgainUnchangedTouchesNoneOfItsPages) {
+    constexpr int32_t kW = 1024, kH = 1100;  // a picture of its own mapping
+    screen_->Add({0, 0, kW, kH});
+    auto display = [this] { return Take(Entry<ScreenshotDisplayFn>(0)(0)); };
+    fw::Ref<fw::Picture> first = display();
+    fw::Ref<fw::Picture> second = display();
+    ASSERT_TRUE(first && second);
+    ASSERT_TRUE(second->PagesSharedUntilWritten());
+    EXPECT_EQ(testsupport::MappingKilobytes(second->Pixels(), "Rss"), 0);
+    for (int32_t y = 0; y < kH; y += 7)
+        for (int32_t x = 0; x < kW; x += 5) ASSERT_EQ(At(*second, x, y), Source(1, x, y));
+
+    auto& virtualScreen = static_cast<platform::VirtualScreen&>(platform::CurrentScreen());
+    ASSERT_TRUE(virtualScreen.SetPixel(virtualScreen.Displays().at(0).id, 5, 300, 0x010203));
+    fw::Ref<fw::Picture> third = display();
+    ASSERT_TRUE(third);
+    EXPECT_EQ(At(*third, 5, 300), (Rgb{1, 2, 3}));
+    EXPECT_EQ(At(*third, 6, 300), Source(1, 6, 300));
+    EXPECT_EQ(At(*second, 5, 300), Source(1, 5, 300));
 }
 
 TEST_F(HostCapture, StringCapturesHoldTheMainDisplayBottomRowFirst) {

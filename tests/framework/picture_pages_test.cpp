@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -16,6 +15,7 @@
 #include "platform/os/cg.h"
 #include "platform/screen.h"
 #include "platform/virtual.h"
+#include "support/mapping_account.h"
 
 namespace {
 
@@ -70,31 +70,9 @@ bool SameAsPattern(const Picture& p, uint32_t salt, int32_t exceptY = -1) {
     return true;
 }
 
-// A field of the system's account of the mapping that holds the picture's
-// pixels, in kilobytes.
-long MappingKilobytes(const Picture& p, const char* field) {
-    const auto at = reinterpret_cast<uintptr_t>(p.Pixels());
-    FILE* f = std::fopen("/proc/self/smaps", "r");
-    if (!f) return -1;
-    char line[512];
-    bool inside = false;
-    long kb = -1;
-    while (std::fgets(line, sizeof line, f)) {
-        unsigned long from = 0, to = 0;
-        if (std::sscanf(line, "%lx-%lx ", &from, &to) == 2) {
-            inside = at >= from && at < to;
-        } else if (inside && std::strncmp(line, field, std::strlen(field)) == 0 &&
-                   line[std::strlen(field)] == ':') {
-            std::sscanf(line + std::strlen(field) + 1, "%ld", &kb);
-            break;
-        }
-    }
-    std::fclose(f);
-    return kb;
-}
 // Kilobytes of the picture's pixels that are its own copies.
 long PrivateKilobytes(const Picture& p) {
-    return MappingKilobytes(p, "Private_Dirty");
+    return testsupport::MappingKilobytes(p.Pixels(), "Private_Dirty");
 }
 
 TEST(PicturePages, APluginsPictureKeepsTheLikePicturesEqualPagesAndStaysApart) {
@@ -216,20 +194,6 @@ class ScreenPictures : public ::testing::Test {
     platform::VirtualScreen* screen_ = nullptr;
     uint32_t display_ = 0;
 };
-
-// The start's backdrops: one reading of the screen drawn into one picture
-// after another. A picture that starts on pages already holding that reading
-// is not even read.
-TEST_F(ScreenPictures, ADrawingOfTheReadingThePagesHoldTouchesNoneOfThem) {
-    Ref<Picture> first = Capture();
-    Ref<Picture> second = Capture();
-    ASSERT_TRUE(second->PagesSharedUntilWritten());
-    EXPECT_EQ(MappingKilobytes(*second, "Rss"), 0);
-    for (int32_t y = 0; y < kH; y += 7)
-        for (int32_t x = 0; x < kW; x += 5)
-            ASSERT_EQ(Word(*second, x, y), Screen(x, y)) << x << "," << y;
-    EXPECT_EQ(Word(*first, kW - 1, kH - 1), Screen(kW - 1, kH - 1));
-}
 
 // What makes the pages hold something else than the reading: each time, the
 // next picture shows the screen, with the one pixel where it differs.
