@@ -361,6 +361,24 @@ TEST_P(X11ScreenTest, ListsMonitorsChangedSinceTheLastCall) {
     EXPECT_EQ(list[1].bounds.x, -320);
 }
 
+// While reads are shared the captures show one instant, the list included; a
+// change made meanwhile shows from the next look after sharing ends or
+// starts again.
+TEST_P(X11ScreenTest, ListsWhatChangedDuringSharedReadsFromTheNextMoment) {
+    for (bool again : {false, true}) {
+        screen_->ShareReads(true);
+        ASSERT_EQ(screen_->Displays().size(), 2u);
+        ASSERT_EQ(server_->Run("xrandr --setmonitor extra 320/85x400/106+0+400 none >/dev/null"),
+                  0);
+        EXPECT_EQ(screen_->Displays().size(), 2u) << again;
+        screen_->ShareReads(again);
+        EXPECT_EQ(screen_->Displays().size(), 3u) << again;
+        screen_->ShareReads(false);
+        ASSERT_EQ(server_->Run("xrandr --delmonitor extra >/dev/null"), 0);
+        EXPECT_EQ(screen_->Displays().size(), 2u) << again;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, X11ScreenTest,
                          testing::Values(PixelPath::Automatic, PixelPath::PlainRequest),
                          [](const auto& info) {

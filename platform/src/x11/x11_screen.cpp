@@ -128,6 +128,10 @@ struct X11Screen::Impl {
     bool watching = false;
     bool stale = true;
     int listedPixelsPerPoint = 0;
+    // While reads are shared the list is looked at once: the captures of one
+    // batch show one instant, and each of them asks for the list several
+    // times, each look a poll of the connection.
+    bool lookedWhileSharing = false;
 
     ~Impl() {
         DropPlainImage();
@@ -288,12 +292,15 @@ struct X11Screen::Impl {
     void Watch() { watching = conn->WatchLayoutChanges(); }
 
     void RefreshIfChanged() {
+        const bool fresh = watching && !stale && listedPixelsPerPoint == PixelsPerPoint();
+        if (sharing && lookedWhileSharing && fresh && !conn->lost()) return;
         if (conn->TakeLayoutEvents()) stale = true;
         if (conn->lost()) {
             entries.clear();
             return;
         }
         if (!watching || stale || listedPixelsPerPoint != PixelsPerPoint()) Refresh();
+        lookedWhileSharing = sharing;
     }
 
     void Refresh() {
@@ -421,6 +428,7 @@ void X11Screen::ReleaseUnused() {
 
 void X11Screen::ShareReads(bool on) {
     impl_->sharing = on;
+    impl_->lookedWhileSharing = false;
     impl_->last.reset();
 }
 
