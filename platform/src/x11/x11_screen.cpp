@@ -291,15 +291,19 @@ struct X11Screen::Impl {
 
     void Watch() { watching = conn->WatchLayoutChanges(); }
 
+    // The list holds the layout that the server last reported.
+    bool ListCurrent() const {
+        return watching && !stale && listedPixelsPerPoint == PixelsPerPoint();
+    }
+
     void RefreshIfChanged() {
-        const bool fresh = watching && !stale && listedPixelsPerPoint == PixelsPerPoint();
-        if (sharing && lookedWhileSharing && fresh && !conn->lost()) return;
+        if (sharing && lookedWhileSharing && ListCurrent() && !conn->lost()) return;
         if (conn->TakeLayoutEvents()) stale = true;
         if (conn->lost()) {
             entries.clear();
             return;
         }
-        if (!watching || stale || listedPixelsPerPoint != PixelsPerPoint()) Refresh();
+        if (!ListCurrent()) Refresh();
         lookedWhileSharing = sharing;
     }
 
