@@ -5,10 +5,15 @@
 #include <QApplication>
 #include <QImage>
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "fw/ui/graphics.h"
 #include "fw/ui/picture.h"
+#include "platform/screen.h"
+#include "platform/virtual.h"
+#include "support/plugin_capture.h"
 #include "ui/qt_graphics.h"
 
 namespace {
@@ -164,6 +169,44 @@ TEST_P(StretchTest, PictureGraphicsStretchTheSameWay) {
         EXPECT_EQ(target->Generation() != before, !drawn.isEmpty()) << c.name;
     }
     fw::qt::AllowShuffleStretch(true);
+}
+
+// A capture that nobody has looked at is stretched from the screen's reading
+// as it lies, in the screen's byte order, and is still not copied into the
+// picture afterwards; where the byte shuffle is off it is copied first. Either
+// way the canvas is as from any picture, and so are the picture's pixels.
+TEST_P(StretchTest, CaptureNotLookedAtIsStretchedFromTheReading) {
+    const StretchCase& c = GetParam();
+    auto screen = std::make_unique<platform::VirtualScreen>();
+    const uint32_t id = screen->AddDisplay({0, 0, c.picW, c.picH});
+    for (int y = 0; y < c.picH; ++y)
+        for (int x = 0; x < c.picW; ++x) screen->SetPixel(id, x, y, SourceColor(x, y) & 0xFFFFFF);
+    platform::SetCurrentScreen(std::move(screen));
+    const Ref<Picture> plain = CoordinatePicture(c.picW, c.picH);
+    for (bool shuffles : {true, false}) {
+        fw::qt::AllowShuffleStretch(shuffles);
+        Ref<Picture> pic = testsupport::CaptureAsPlugIn(0, 0, c.picW, c.picH);
+        ASSERT_TRUE(pic);
+        Picture::OwedRows rows;
+        ASSERT_TRUE(pic->RowsOwed(&rows));
+        bool drew = false;
+        for (int scale : {1, 2}) {
+            QImage canvas = Canvas(c.canvasW, c.canvasH, scale);
+            canvas.fill(kSentinel);
+            fw::qt::MakeImageGraphics(&canvas, nullptr)
+                ->DrawPicture(pic, c.x, c.y, c.w, c.h, c.sx, c.sy, c.sw, c.sh);
+            drew = !ExpectStretched(canvas, c, false, scale).isEmpty() || drew;
+        }
+        EXPECT_EQ(pic->RowsOwed(&rows), shuffles || !drew) << c.name;
+        const Picture& read = *pic;
+        EXPECT_EQ(std::memcmp(read.Pixels(), static_cast<const Picture&>(*plain).Pixels(),
+                              plain->RowBytes() * size_t(c.picH)),
+                  0)
+            << c.name;
+        EXPECT_FALSE(pic->RowsOwed(&rows));
+    }
+    fw::qt::AllowShuffleStretch(true);
+    platform::SetCurrentScreen(std::make_unique<platform::VirtualScreen>());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, StretchTest, ::testing::ValuesIn(kStretchCases),

@@ -13,6 +13,8 @@
 #include "fw/ui/graphics.h"
 #include "fw/ui/menu.h"
 #include "fw/ui/picture.h"
+#include "platform/virtual.h"
+#include "support/plugin_capture.h"
 #include "ui/peers.h"
 #include "ui/qt_graphics.h"
 #include "ui_test_windows.h"
@@ -319,6 +321,18 @@ TEST_F(WindowTest, RepeatedDrawingShowsAsDrawn) {
     };
     const fw::Color red = fw::Color::RGBA(255, 0, 0), blue = fw::Color::RGBA(0, 0, 255);
     const auto kept = Pattern(20, 15, 6);
+    // Captures as the capture library makes them, which nobody has looked at.
+    platform::VirtualScreen& screen = headless.Screen();
+    const uint32_t display = screen.Displays().at(0).id;
+    for (int y = 0; y < 15; ++y)
+        for (int x = 0; x < 20; ++x) screen.SetPixel(display, x, y, uint32_t(x * 9 << 16 | y * 13));
+    const Tick capture = [](fw::Graphics& g) {
+        g.DrawPicture(testsupport::CaptureAsPlugIn(0, 0, 20, 15), 0, 0, 40, 30);
+    };
+    const Tick changedCapture = [&](fw::Graphics& g) {
+        screen.SetPixel(display, 3, 4, 0x00FF00);
+        capture(g);
+    };
     struct Script {
         const char* name;
         std::vector<Tick> ticks;
@@ -350,6 +364,8 @@ TEST_F(WindowTest, RepeatedDrawingShowsAsDrawn) {
               g.DrawPicture(same, 0, 0, 40, 30);
           }}},
         {"a backdrop between the same views", {view(5, {red}), nullptr, view(5, {red})}},
+        {"captures of a still screen, then of a changed one",
+         {capture, capture, changedCapture, capture}},
     };
     for (const Script& script : scripts) {
         SCOPED_TRACE(script.name);

@@ -507,6 +507,66 @@ TEST_F(CoreGraphics, OwedFillIsWrittenUnlessADrawingCoversEveryPixel) {
     CGColorSpaceRelease(rgb);
 }
 
+// A screen reading drawn whole over a buffer owed its fill waits: the buffer
+// is written only when something could see it, and until then the context
+// tells where the reading's rows are. Told to forget, it writes nothing, not
+// even when it goes.
+TEST_F(CoreGraphics, ReadingDrawnOverAnOwedBufferIsWrittenAtFirstUse) {
+    const uint32_t id = Add({0, 0, 4, 3});
+    constexpr uint32_t kUntouched = 0x5A5A5A5A;
+    CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+    // R, G, B, X in memory, as the framework's pictures hold them.
+    auto rgbx = [](uint32_t c) {
+        const uint8_t b[4] = {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255};
+        uint32_t v;
+        std::memcpy(&v, b, 4);
+        return v;
+    };
+    enum class Use { GetData, ClearOnePixel, MakeImage, Release, Forget };
+    for (Use use : {Use::GetData, Use::ClearOnePixel, Use::MakeImage, Use::Release, Use::Forget}) {
+        SCOPED_TRACE(int(use));
+        std::vector<uint32_t> buffer(12, kUntouched);
+        CGContextRef ctx = NewBitmapContextOwingFill(buffer.data(), 4, 3, 16, rgb, 5, 0xFF000000);
+        ASSERT_NE(ctx, nullptr);
+        CGImageRef shot = CGDisplayCreateImageForRect(id, CGRectMake(0, 0, 4, 3));
+        ASSERT_NE(shot, nullptr);
+        CGContextDrawImage(ctx, CGRectMake(0, 0, 4, 3), shot);
+        CGImageRelease(shot);  // the context holds what it owes
+        for (uint32_t v : buffer) ASSERT_EQ(v, kUntouched);
+        OwedRows rows;
+        ASSERT_TRUE(RowsOwed(ctx, &rows));
+        const uint8_t* px = rows.data + 2 * rows.bytesPerRow + 4 * 3;
+        EXPECT_EQ(px[rows.red], id);
+        EXPECT_EQ(px[rows.green], 2);
+        EXPECT_EQ(px[rows.blue], 3);
+
+        if (use == Use::GetData) {
+            EXPECT_EQ(CGBitmapContextGetData(ctx), buffer.data());
+        }
+        if (use == Use::ClearOnePixel) CGContextClearRect(ctx, CGRectMake(1, 2, 1, 1));
+        if (use == Use::MakeImage) {
+            CGImageRef image = CGBitmapContextCreateImage(ctx);
+            EXPECT_NE(image, nullptr);
+            CGImageRelease(image);
+        }
+        if (use == Use::Forget) ForgetOwed(ctx);
+        if (use != Use::Release && use != Use::Forget) {
+            EXPECT_FALSE(RowsOwed(ctx, &rows));
+            for (size_t i = 0; i < 12; ++i) EXPECT_NE(buffer[i], kUntouched) << i;
+        }
+        CGContextRelease(ctx);
+        for (size_t y = 0; y < 3; ++y) {
+            for (size_t x = 0; x < 4; ++x) {
+                const uint32_t want = use == Use::Forget                         ? kUntouched
+                                      : use == Use::ClearOnePixel && x == 1 && y == 0 ? 0u
+                                                                                : rgbx(Colour(id, x, y));
+                EXPECT_EQ(buffer[y * 4 + x], want) << x << "," << y;
+            }
+        }
+    }
+    CGColorSpaceRelease(rgb);
+}
+
 // A context told to write only changes leaves alone the pages that a drawing
 // would not change: here they cannot be written at all, and the drawing still
 // lands on the page where it differs.

@@ -35,6 +35,36 @@ cg::KnownContent ContentOfTag(const Picture::ContentTag& t) {
     return c;
 }
 
+// A new picture's fill, taken over by the bitmap context made for it. The
+// context may put off a capture drawn into it (cg::RowsOwed); then it stays
+// with the picture after the plug-in lets go, until someone looks.
+class ContextFill final : public Picture::FillTaker {
+  public:
+    ~ContextFill() override {
+        if (context_ == nullptr) return;
+        // Unpaid when the picture goes: nothing must be written any more.
+        cg::ForgetOwed(context_);
+        cg::CGContextRelease(context_);
+    }
+    void Take(cg::CGContextRef context) { context_ = cg::CGContextRetain(context); }
+    bool Pay() override {
+        return context_ != nullptr && cg::CGBitmapContextGetData(context_) != nullptr;
+    }
+    bool Rows(Picture::OwedRows* out) const override {
+        cg::OwedRows rows;
+        if (context_ == nullptr || !cg::RowsOwed(context_, &rows)) return false;
+        out->data = rows.data;
+        out->rowBytes = rows.bytesPerRow;
+        out->red = rows.red;
+        out->green = rows.green;
+        out->blue = rows.blue;
+        return true;
+    }
+
+  private:
+    cg::CGContextRef context_ = nullptr;
+};
+
 }  // namespace
 
 void* CreatePictureContext(Picture& picture) {
@@ -48,19 +78,17 @@ void* CreatePictureContext(Picture& picture) {
     const Picture::ContentTag holds = picture.KnownContent();
     // A new picture's black is the context's to write, where the plug-in does
     // not draw over every pixel first; anyone who looks before asks it.
-    auto made = std::make_shared<cg::CGContextRef>(nullptr);
+    auto taker = std::make_shared<ContextFill>();
     bool owed = false;
     uint32_t fill = 0;
-    uint8_t* pixels = picture.PixelsOwingFill(&owed, &fill, [made] {
-        return *made != nullptr && cg::CGBitmapContextGetData(*made) != nullptr;
-    });
+    uint8_t* pixels = picture.PixelsOwingFill(&owed, &fill, taker);
     cg::CGContextRef context =
         owed ? cg::NewBitmapContextOwingFill(pixels, size_t(picture.Width()),
                                              size_t(picture.Height()), picture.RowBytes(), space,
                                              cg::CGBitmapInfo(info), fill)
              : cg::CGBitmapContextCreate(pixels, size_t(picture.Width()), size_t(picture.Height()),
                                          8, picture.RowBytes(), space, cg::CGBitmapInfo(info));
-    *made = context;
+    if (owed && context) taker->Take(context);
     if (context && picture.PagesSharedUntilWritten())
         cg::WriteOnlyChanges(context, ContentOfTag(holds));
     cg::CGColorSpaceRelease(space);
@@ -72,8 +100,10 @@ void ReleasePictureContext(void* context, Picture& picture) {
     // Asked first: settling the fill hands the context's data out.
     bool handedOut = false;
     const cg::KnownContent holds = c ? cg::ContentOf(c, &handedOut) : cg::KnownContent{};
-    // Settles the fill while the context that owes it is still there.
-    (void)std::as_const(picture).Pixels();
+    // Settles the fill while the plug-in's context is still there, unless
+    // the context put off a capture: that stays owed to the picture.
+    cg::OwedRows rows;
+    if (c == nullptr || !cg::RowsOwed(c, &rows)) (void)std::as_const(picture).Pixels();
     picture.NoteContent(TagOf(holds), handedOut);
     if (c) cg::CGContextRelease(c);
 }

@@ -273,15 +273,15 @@ void Picture::PayFill() const {
     if (!fillOwed_) return;
     fillOwed_ = false;
     if (payFill_) {
-        std::function<bool()> pay = std::move(payFill_);
+        std::shared_ptr<FillTaker> taker = std::move(payFill_);
         payFill_ = nullptr;
-        if (pay()) return;
+        if (taker->Pay()) return;
     }
     Forget(false);
     FillWords(reinterpret_cast<uint32_t*>(pixels_), size_t(width_) * size_t(height_), FillWord());
 }
 
-uint8_t* Picture::PixelsOwingFill(bool* owed, uint32_t* fill, std::function<bool()> pay) {
+uint8_t* Picture::PixelsOwingFill(bool* owed, uint32_t* fill, std::shared_ptr<FillTaker> taker) {
     AboutToWrite();
     Forget(false);
     *owed = fillOwed_ && !payFill_;
@@ -290,7 +290,7 @@ uint8_t* Picture::PixelsOwingFill(bool* owed, uint32_t* fill, std::function<bool
         return pixels_;
     }
     *fill = FillWord();
-    payFill_ = std::move(pay);
+    payFill_ = std::move(taker);
     return pixels_;
 }
 

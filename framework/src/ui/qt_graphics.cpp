@@ -445,13 +445,24 @@ struct GroupPlan {
     int32_t base;
 };
 
-// Byte order of a target pixel, as indices into the picture's R, G, B, X.
-constexpr std::array<uint8_t, 4> kWordFromRgbx = {2, 1, 0, 3};
-constexpr std::array<uint8_t, 4> kRgbaFromRgbx = {0, 1, 2, 3};
+// Where each byte of a target pixel comes from in a source pixel, whose red,
+// green and blue are at the offsets given; the fourth byte is made opaque
+// after the shuffle.
+using ByteSources = std::array<uint8_t, 4>;
+ByteSources SourcesOf(PixelOrder order, uint8_t red, uint8_t green, uint8_t blue) {
+    const uint8_t unused = uint8_t(6 - red - green - blue);
+    return order == PixelOrder::kWord32 ? ByteSources{blue, green, red, unused}
+                                        : ByteSources{red, green, blue, unused};
+}
 
-void PlanGroups(const int32_t* col, size_t n, int32_t picWidth, PixelOrder order,
+// One opaque target pixel from a source pixel.
+inline uint32_t Repack(uint32_t p, const ByteSources& from) {
+    return 0xFF000000u | ((p >> (8 * from[0])) & 0xFFu) | ((p >> (8 * from[1])) & 0xFFu) << 8 |
+           ((p >> (8 * from[2])) & 0xFFu) << 16;
+}
+
+void PlanGroups(const int32_t* col, size_t n, int32_t picWidth, const ByteSources& bytes,
                 std::vector<GroupPlan>& plan) {
-    const auto& bytes = order == PixelOrder::kWord32 ? kWordFromRgbx : kRgbaFromRgbx;
     plan.resize(n / 4);
     for (size_t g = 0; g < plan.size(); ++g) {
         const int32_t* c = col + 4 * g;
@@ -481,7 +492,7 @@ __attribute__((target("ssse3"))) void WidenSsse3(uint32_t* __restrict d,
                                                  const uint8_t* __restrict srcRow,
                                                  const GroupPlan* __restrict plan, size_t groups,
                                                  const int32_t* __restrict col, size_t n,
-                                                 PixelOrder order) {
+                                                 const ByteSources& from) {
     const __m128i opaque = _mm_set1_epi32(int(0xFF000000u));
     const auto* s32 = reinterpret_cast<const uint32_t*>(srcRow);
     for (size_t g = 0; g < groups; ++g) {
@@ -493,16 +504,10 @@ __attribute__((target("ssse3"))) void WidenSsse3(uint32_t* __restrict d,
                 v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p.shuffle.data())));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(v, opaque));
         } else {
-            for (int k = 0; k < 4; ++k) {
-                const uint32_t px = s32[col[4 * g + k]];
-                out[k] = order == PixelOrder::kWord32 ? RgbxToWord(px) : px | 0xFF000000u;
-            }
+            for (int k = 0; k < 4; ++k) out[k] = Repack(s32[col[4 * g + k]], from);
         }
     }
-    for (size_t i = 4 * groups; i < n; ++i) {
-        const uint32_t px = s32[col[i]];
-        d[i] = order == PixelOrder::kWord32 ? RgbxToWord(px) : px | 0xFF000000u;
-    }
+    for (size_t i = 4 * groups; i < n; ++i) d[i] = Repack(s32[col[i]], from);
 }
 #endif
 
@@ -583,18 +588,31 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int3
     if (!t.bits || pw <= 0 || ph <= 0 || sw <= 0 || sh <= 0 || scale < 1) return {};
     const int64_t x = int64_t(px) * scale, y = int64_t(py) * scale;
     const int64_t w = int64_t(pw) * scale, h = int64_t(ph) * scale;
+#ifdef OSTREL_HAVE_SSSE3_PATH
+    const bool shuffle = HasSsse3();
+#else
+    const bool shuffle = false;
+#endif
+    // A capture that nobody has looked at yet is read where it lies, in its
+    // own byte order, and never copied into the picture. The byte shuffle
+    // takes any order; the plain loops only the picture's.
+    Picture::OwedRows owed;
+    const bool fromOwed = shuffle && !pic.HasAlphaChannel() &&
+                          !const_cast<Picture&>(pic).Mask(false) && pic.RowsOwed(&owed);
+    if (!fromOwed) owed = Picture::OwedRows{};
+    const ByteSources bytes = SourcesOf(t.order, owed.red, owed.green, owed.blue);
     // The tables depend only on the geometry. A magnifier draws the same
     // geometry ten times a second, so they are kept per thread and rebuilt
     // only when it changes.
     struct Tables {
-        std::array<int64_t, 13> key{};  // geometry, byte order, stretch path
+        std::array<int64_t, 14> key{};  // geometry, byte orders, stretch path
         bool valid = false, cols = false, rows = false;
         AxisMap colMap, rowMap;
         std::vector<uint32_t> rel;
         std::vector<GroupPlan> plan;
     };
     thread_local Tables tables;
-    const std::array<int64_t, 13> key = {x,
+    const std::array<int64_t, 14> key = {x,
                                          y,
                                          w,
                                          h,
@@ -606,7 +624,9 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int3
                                          pic.Height(),
                                          t.width,
                                          t.height,
-                                         int64_t(t.order) * 2 + g_shuffleAllowed.load()};
+                                         int64_t(t.order) * 2 + g_shuffleAllowed.load(),
+                                         int64_t(bytes[0]) | int64_t(bytes[1]) << 8 |
+                                             int64_t(bytes[2]) << 16};
     if (!tables.valid || tables.key != key) {
         tables.key = key;
         tables.valid = true;
@@ -619,7 +639,7 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int3
             tables.rel.resize(c.size());
             for (size_t i = 0; i < c.size(); ++i) tables.rel[i] = uint32_t(c[i] - c.front());
 #ifdef OSTREL_HAVE_SSSE3_PATH
-            if (HasSsse3()) PlanGroups(c.data(), c.size(), pic.Width(), t.order, tables.plan);
+            if (shuffle) PlanGroups(c.data(), c.size(), pic.Width(), bytes, tables.plan);
 #endif
         }
     }
@@ -628,8 +648,8 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int3
     const AxisMap& rows = tables.rowMap;
     const size_t n = cols.src.size();
 
-    const uint8_t* src = pic.Pixels();
-    const size_t srcStride = pic.RowBytes();
+    const uint8_t* src = fromOwed ? owed.data : pic.Pixels();
+    const size_t srcStride = fromOwed ? owed.rowBytes : pic.RowBytes();
     Picture* maskPic = const_cast<Picture&>(pic).Mask(false).Get();
     const uint8_t* mask = maskPic ? maskPic->Pixels() : nullptr;
 
@@ -655,9 +675,6 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int3
     const size_t span = size_t(cols.src.back() - colLo) + 1;
     thread_local std::vector<uint32_t> rowBuf;
     rowBuf.resize(span);
-#ifdef OSTREL_HAVE_SSSE3_PATH
-    const bool shuffle = HasSsse3();
-#endif
     uint8_t* const base = t.bits + ptrdiff_t(cols.first) * 4;
     const size_t rowCount = rows.src.size();
     if (!pic.HasAlphaChannel() && !mask) {
@@ -665,7 +682,7 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int3
         auto widen = [&](uint32_t* d, const uint8_t* s) {
 #ifdef OSTREL_HAVE_SSSE3_PATH
             if (shuffle) {
-                WidenSsse3(d, s, plan.data(), plan.size(), col, n, t.order);
+                WidenSsse3(d, s, plan.data(), plan.size(), col, n, bytes);
                 return;
             }
 #endif

@@ -97,8 +97,21 @@ void Canvas::FinishRedraw() {
 namespace {
 
 bool SamePixels(const Picture& a, const Picture& b) {
-    return a.Width() == b.Width() && a.Height() == b.Height() &&
-           std::memcmp(a.Pixels(), b.Pixels(), a.RowBytes() * size_t(a.Height())) == 0;
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+    // Two captures nobody has looked at are compared where they lie, so that
+    // neither is copied for it. Their unused bytes count too: at worst a
+    // picture that differs only there is drawn again.
+    Picture::OwedRows ra, rb;
+    if (a.RowsOwed(&ra) && b.RowsOwed(&rb)) {
+        if (ra.red != rb.red || ra.green != rb.green || ra.blue != rb.blue) return false;
+        for (int32_t y = 0; y < a.Height(); ++y) {
+            if (std::memcmp(ra.data + size_t(y) * ra.rowBytes, rb.data + size_t(y) * rb.rowBytes,
+                            a.RowBytes()) != 0)
+                return false;
+        }
+        return true;
+    }
+    return std::memcmp(a.Pixels(), b.Pixels(), a.RowBytes() * size_t(a.Height())) == 0;
 }
 
 class WindowGraphics final : public qt::DeviceGraphics {

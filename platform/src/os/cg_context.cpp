@@ -28,6 +28,10 @@ static_assert(std::endian::native == std::endian::little, "pixel words assume li
 
 namespace {
 
+// A reading drawn into a buffer is held unwritten up to this size: while it
+// is held, its memory cannot take the next reads.
+constexpr size_t kOwedBytes = size_t{1} << 20;
+
 struct Offsets {
     int r, g, b, a;
 };
@@ -456,8 +460,19 @@ inline int64_t Nearest(int64_t i, int64_t dst, int64_t src) {
 
 }  // namespace
 
+void OpaqueCGContext::PayOwed() {
+    OpaqueCGImage* image = owed;
+    owed = nullptr;
+    const OpaqueRowFn row = OpaqueRowFor<false>(image->layout.order, layout.order);
+    for (size_t y = 0; y < height; ++y)
+        row(image->data + y * image->bytesPerRow, nullptr, width, data + y * bytesPerRow);
+    unset = false;
+    image->Release();
+}
+
 uint8_t* OpaqueCGContext::Writable(bool whole) {
     content = KnownContent{};
+    if (owed != nullptr) PayOwed();
     if (unset) {
         // Row padding is never covered by a whole-context write.
         if (!whole || bytesPerRow != 4 * width) {
@@ -544,6 +559,26 @@ KnownContent ContentOf(CGContextRef context, bool* handedOut) {
     return context->content;
 }
 
+bool RowsOwed(CGContextRef context, OwedRows* out) {
+    if (context == nullptr || context->owed == nullptr) return false;
+    const OpaqueCGImage& image = *context->owed;
+    const Offsets o = OffsetsOf(image.layout.order);
+    out->data = image.data;
+    out->bytesPerRow = image.bytesPerRow;
+    out->red = static_cast<uint8_t>(o.r);
+    out->green = static_cast<uint8_t>(o.g);
+    out->blue = static_cast<uint8_t>(o.b);
+    return true;
+}
+
+void ForgetOwed(CGContextRef context) {
+    if (context == nullptr || context->owed == nullptr) return;
+    context->owed->Release();
+    context->owed = nullptr;
+    context->unset = false;
+    context->content = KnownContent{};
+}
+
 CGContextRef CGContextRetain(CGContextRef context) {
     if (context != nullptr) context->Retain();
     return context;
@@ -619,6 +654,17 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
         s.top == 0 && context->bytesPerRow == 4 * context->width) {
         drawn = image->source;
         drawn.to = static_cast<uint8_t>(context->layout.order);
+    }
+    // Over a buffer that nothing has written yet the drawing can wait until
+    // someone looks: a capture for a hidden window is never looked at, and
+    // one drawn onto a window can be read from the reading as it stands.
+    if (drawn && context->unset && context->own == nullptr && !context->onlyChanges &&
+        image->bytesPerRow * image->height <= kOwedBytes) {
+        if (context->owed != nullptr) context->owed->Release();
+        image->Retain();
+        context->owed = image;
+        context->content = drawn;
+        return;
     }
     if (drawn && drawn == context->content) {
         // Every pixel counts as drawn, so an owed fill is settled unwritten.

@@ -67,6 +67,7 @@ struct OpaqueCGContext : os::Object {
     ~OpaqueCGContext() override {
         // A caller's buffer gets the fill it was owed.
         if (unset && !own) Writable();
+        if (owed != nullptr) owed->Release();
         if (space != nullptr) space->Release();
     }
     // The pixels, ready to be written: a buffer that an image still shares is
@@ -92,6 +93,11 @@ struct OpaqueCGContext : os::Object {
     // What the pixels hold, while it is known: every write forgets it
     // (Writable), and a whole unscaled drawing of a screen reading sets it.
     KnownContent content;
+    // A screen reading drawn whole over a buffer still owed its fill, not
+    // written yet (retained): the buffer counts as holding it, and the first
+    // use that could see the buffer writes it there (Writable).
+    OpaqueCGImage* owed = nullptr;
+    void PayOwed();
 };
 
 // A new image of `width` × `height` pixels with room for rows of

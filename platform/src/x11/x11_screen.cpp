@@ -68,7 +68,9 @@ struct Segment {
 
 struct X11Screen::Impl {
     // Reads held by their readers beyond this many go through plain requests.
-    static constexpr size_t kMaxSegments = 4;
+    // A picture that nobody has looked at yet holds its read (a window keeps
+    // its last one), so a few windows reading apart hold a few each.
+    static constexpr size_t kMaxSegments = 10;
     // A segment that no read has needed for this long goes: the whole-display
     // reads at start would otherwise keep megabytes (mapped by the server
     // too) for the rest of the run.

@@ -47,13 +47,40 @@ class Picture : public Object {
         return pixels_;
     }
 
+    // Memory that holds what the pixels are owed, in another byte order: rows
+    // `rowBytes` apart, four bytes a pixel with red, green and blue at the
+    // offsets given and the fourth unused.
+    struct OwedRows {
+        const uint8_t* data = nullptr;
+        size_t rowBytes = 0;
+        uint8_t red = 0, green = 1, blue = 2;
+    };
+    // Whoever takes a new picture's fill over (PixelsOwingFill).
+    class FillTaker {
+      public:
+        virtual ~FillTaker() = default;
+        // Writes what is still due, and returns true; or returns false for
+        // the picture to write its fill itself.
+        virtual bool Pay() = 0;
+        // While nothing is written yet: where the pixels to come can be read
+        // already, when they are a copy of other memory.
+        virtual bool Rows(OwedRows* out) const {
+            (void)out;
+            return false;
+        }
+    };
+
     // For the plug-in host: the pixels to write, without the fill when it is
     // still owed. Then `*owed` is set, `*fill` is the word (in memory order)
-    // that every pixel counts as, and the caller takes the fill over: the
-    // next look at the pixels calls `pay`, which writes the fill where it is
-    // still due and returns true, or returns false for the picture to write
-    // it itself.
-    uint8_t* PixelsOwingFill(bool* owed, uint32_t* fill, std::function<bool()> pay);
+    // that every pixel counts as, and `taker` takes the fill over: the next
+    // look at the pixels asks it to pay.
+    uint8_t* PixelsOwingFill(bool* owed, uint32_t* fill, std::shared_ptr<FillTaker> taker);
+    // For drawing code that reads the pixels: while they are still owed as a
+    // copy of other memory (a capture nobody has looked at), that memory, to
+    // read in their place. The copy is then never made. False otherwise.
+    bool RowsOwed(OwedRows* out) const {
+        return fillOwed_ && payFill_ && payFill_->Rows(out);
+    }
     size_t RowBytes() const noexcept { return size_t(width_) * 4; }
 
     // The picture's mask (a picture of the same size, white = transparent);
@@ -116,7 +143,7 @@ class Picture : public Object {
     uint32_t FillWord() const;
     void Forget(bool handedOut) const;
     mutable bool fillOwed_ = false;
-    mutable std::function<bool()> payFill_;  // set while someone else owes it
+    mutable std::shared_ptr<FillTaker> payFill_;  // set while someone else owes it
     uint64_t generation_ = 0;
     Ref<Picture> mask_;
     std::vector<std::pair<const void*, std::function<void()>>> beforeWrite_;

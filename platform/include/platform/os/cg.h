@@ -220,4 +220,20 @@ void WriteOnlyChanges(CGContextRef context, const KnownContent& holds = {});
 // may have written since.
 KnownContent ContentOf(CGContextRef context, bool* handedOut);
 
+// Not a CoreGraphics call: a context over a buffer owed its fill puts off a
+// screen reading drawn whole over it until the buffer is first used (its data
+// asked for, drawn into, imaged, or the context gone). Until then these are
+// the rows it owes: `bytesPerRow` apart, every pixel four bytes with red,
+// green and blue at the offsets given and the fourth unused. False when the
+// context owes no such drawing.
+struct OwedRows {
+    const uint8_t* data = nullptr;
+    size_t bytesPerRow = 0;
+    uint8_t red = 0, green = 1, blue = 2;
+};
+bool RowsOwed(CGContextRef context, OwedRows* out);
+// Not a CoreGraphics call: the context forgets what it owes its buffer, and
+// writes nothing more there, not even when it goes: the buffer is going away.
+void ForgetOwed(CGContextRef context);
+
 }  // namespace platform::cg
