@@ -557,9 +557,10 @@ TEST_F(CoreGraphics, ReadingDrawnOverAnOwedBufferIsWrittenAtFirstUse) {
         CGContextRelease(ctx);
         for (size_t y = 0; y < 3; ++y) {
             for (size_t x = 0; x < 4; ++x) {
-                const uint32_t want = use == Use::Forget                         ? kUntouched
-                                      : use == Use::ClearOnePixel && x == 1 && y == 0 ? 0u
-                                                                                : rgbx(Colour(id, x, y));
+                const uint32_t want = use == Use::Forget ? kUntouched
+                                      : use == Use::ClearOnePixel && x == 1 && y == 0
+                                          ? 0u
+                                          : rgbx(Colour(id, x, y));
                 EXPECT_EQ(buffer[y * 4 + x], want) << x << "," << y;
             }
         }

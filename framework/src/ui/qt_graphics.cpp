@@ -612,21 +612,21 @@ QRect StretchPicture(const Picture& pic, const RasterTarget& t, int32_t px, int3
         std::vector<GroupPlan> plan;
     };
     thread_local Tables tables;
-    const std::array<int64_t, 14> key = {x,
-                                         y,
-                                         w,
-                                         h,
-                                         sx,
-                                         sy,
-                                         sw,
-                                         sh,
-                                         pic.Width(),
-                                         pic.Height(),
-                                         t.width,
-                                         t.height,
-                                         int64_t(t.order) * 2 + g_shuffleAllowed.load(),
-                                         int64_t(bytes[0]) | int64_t(bytes[1]) << 8 |
-                                             int64_t(bytes[2]) << 16};
+    const std::array<int64_t, 14> key = {
+        x,
+        y,
+        w,
+        h,
+        sx,
+        sy,
+        sw,
+        sh,
+        pic.Width(),
+        pic.Height(),
+        t.width,
+        t.height,
+        int64_t(t.order) * 2 + g_shuffleAllowed.load(),
+        int64_t(bytes[0]) | int64_t(bytes[1]) << 8 | int64_t(bytes[2]) << 16};
     if (!tables.valid || tables.key != key) {
         tables.key = key;
         tables.valid = true;

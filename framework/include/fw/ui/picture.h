@@ -78,9 +78,7 @@ class Picture : public Object {
     // For drawing code that reads the pixels: while they are still owed as a
     // copy of other memory (a capture nobody has looked at), that memory, to
     // read in their place. The copy is then never made. False otherwise.
-    bool RowsOwed(OwedRows* out) const {
-        return fillOwed_ && payFill_ && payFill_->Rows(out);
-    }
+    bool RowsOwed(OwedRows* out) const { return fillOwed_ && payFill_ && payFill_->Rows(out); }
     size_t RowBytes() const noexcept { return size_t(width_) * 4; }
 
     // The picture's mask (a picture of the same size, white = transparent);
