@@ -568,6 +568,65 @@ TEST_F(CoreGraphics, ReadingDrawnOverAnOwedBufferIsWrittenAtFirstUse) {
     CGColorSpaceRelease(rgb);
 }
 
+// A screen that hands out its memory to keep, saying how much of it a view
+// holds alive: one display of 4 x 3 pixels.
+class KeepingScreen final : public platform::Screen {
+  public:
+    explicit KeepingScreen(size_t keptBytes) : keptBytes_(keptBytes) {
+        for (size_t i = 0; i < pixels_->size(); ++i) (*pixels_)[i] = uint32_t(0x10203 * i);
+    }
+    std::vector<platform::DisplayInfo> Displays() override {
+        platform::DisplayInfo d;
+        d.id = 1;
+        d.bounds = {0, 0, 4, 3};
+        d.isMain = true;
+        return {d};
+    }
+    bool Read(uint32_t displayId, platform::Rect r, platform::PixelView* out,
+              platform::Rect* covered) override {
+        if (displayId != 1 || r.x != 0 || r.y != 0 || r.width != 4 || r.height != 3) return false;
+        out->data = reinterpret_cast<const uint8_t*>(pixels_->data());
+        out->stride = 16;
+        out->width = 4;
+        out->height = 3;
+        out->keep = pixels_;
+        out->keptBytes = keptBytes_;
+        out->reading = 7;
+        if (covered) *covered = r;
+        return true;
+    }
+
+  private:
+    std::shared_ptr<std::vector<uint32_t>> pixels_ = std::make_shared<std::vector<uint32_t>>(12);
+    size_t keptBytes_;
+};
+
+// A reading is put off only while what it keeps alive is small: a small part
+// of a large reading, or memory of an unknown size, is written at once.
+TEST_F(CoreGraphics, ReadingIsPutOffOnlyWhileItKeepsLittleMemory) {
+    struct Case {
+        size_t kept;
+        bool putOff;
+    };
+    for (const Case c : {Case{48, true}, Case{size_t{8} << 20, false}, Case{0, false}}) {
+        SCOPED_TRACE(c.kept);
+        platform::SetCurrentScreen(std::make_unique<KeepingScreen>(c.kept));
+        CGColorSpaceRef rgb = CGColorSpaceCreateDeviceRGB();
+        std::vector<uint32_t> buffer(12, 0x5A5A5A5A);
+        CGContextRef ctx = NewBitmapContextOwingFill(buffer.data(), 4, 3, 16, rgb, 5, 0xFF000000);
+        CGImageRef shot = CGDisplayCreateImageForRect(1, CGRectMake(0, 0, 4, 3));
+        ASSERT_NE(shot, nullptr);
+        CGContextDrawImage(ctx, CGRectMake(0, 0, 4, 3), shot);
+        CGImageRelease(shot);
+        OwedRows rows;
+        EXPECT_EQ(RowsOwed(ctx, &rows), c.putOff);
+        EXPECT_EQ(buffer[5] == 0x5A5A5A5A, c.putOff);
+        CGContextRelease(ctx);
+        EXPECT_NE(buffer[5], 0x5A5A5A5Au);
+        CGColorSpaceRelease(rgb);
+    }
+}
+
 // A context told to write only changes leaves alone the pages that a drawing
 // would not change: here they cannot be written at all, and the drawing still
 // lands on the page where it differs.

@@ -43,6 +43,9 @@ struct PixelView {
     int32_t width = 0;
     int32_t height = 0;
     std::shared_ptr<const void> keep;
+    // How much memory `keep` holds alive, which may be much more than the
+    // view shows (0 when not known).
+    size_t keptBytes = 0;
     // Names the moment the pixels show, when the screen knows it (else 0):
     // two views of one reading and one rectangle hold the same pixels.
     uint64_t reading = 0;

@@ -28,8 +28,10 @@ static_assert(std::endian::native == std::endian::little, "pixel words assume li
 
 namespace {
 
-// A reading drawn into a buffer is held unwritten up to this size: while it
-// is held, its memory cannot take the next reads.
+// A reading drawn into a buffer is held unwritten only while the memory that
+// it keeps alive is at most this large: that memory cannot take the next
+// reads meanwhile, and a small part of a whole-display reading would keep
+// all of it.
 constexpr size_t kOwedBytes = size_t{1} << 20;
 
 struct Offsets {
@@ -659,7 +661,7 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
     // someone looks: a capture for a hidden window is never looked at, and
     // one drawn onto a window can be read from the reading as it stands.
     if (drawn && context->unset && context->own == nullptr && !context->onlyChanges &&
-        image->bytesPerRow * image->height <= kOwedBytes) {
+        image->heldBytes != 0 && image->heldBytes <= kOwedBytes) {
         if (context->owed != nullptr) context->owed->Release();
         image->Retain();
         context->owed = image;

@@ -32,6 +32,7 @@ CGImageRef ImageOfPixels(const DisplayInfo& d, Rect pixels) {
         image = NewImageOver(
             Buffer(std::const_pointer_cast<void>(view.keep), const_cast<uint8_t*>(view.data)), w, h,
             view.stride, layout, kCGImageAlphaNoneSkipFirst, space);
+        if (image != nullptr) image->heldBytes = view.keptBytes;
     } else {
         image = NewImage(w, h, 4 * w, layout, kCGImageAlphaNoneSkipFirst, space);
         if (image != nullptr) {

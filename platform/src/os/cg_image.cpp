@@ -141,7 +141,10 @@ OpaqueCGImage* NewImage(size_t width, size_t height, size_t bytesPerRow, PixelLa
     if (!Product(bytesPerRow, height, &bytes)) return nullptr;
     Buffer pixels = AllocatePixels(bytes, false);
     if (!pixels) return nullptr;
-    return NewImageOver(std::move(pixels), width, height, bytesPerRow, layout, info, space);
+    OpaqueCGImage* image =
+        NewImageOver(std::move(pixels), width, height, bytesPerRow, layout, info, space);
+    if (image != nullptr) image->heldBytes = bytes;
+    return image;
 }
 
 OpaqueCGImage* NewImageOver(Buffer pixels, size_t width, size_t height, size_t bytesPerRow,

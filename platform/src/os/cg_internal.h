@@ -60,6 +60,7 @@ struct OpaqueCGImage : os::Object {
     Buffer pixels;                    // shared with a bitmap context until it writes
     const uint8_t* data = nullptr;    // row 0
     KnownContent source;              // the screen reading shown, when it is one (order `to` unset)
+    size_t heldBytes = 0;             // memory that `pixels` keeps alive (0: not known)
 };
 
 struct OpaqueCGContext : os::Object {

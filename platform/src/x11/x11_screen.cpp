@@ -110,6 +110,7 @@ struct X11Screen::Impl {
         out->width = c.width;
         out->height = c.height;
         out->keep = last->view.keep;
+        out->keptBytes = last->view.keptBytes;
         out->reading = last->view.reading;
         return true;
     }
@@ -263,6 +264,7 @@ struct X11Screen::Impl {
             img->green_mask == 0xff00 && img->blue_mask == 0xff) {
             out->data = reinterpret_cast<const uint8_t*>(img->data);
             out->stride = size_t(img->bytes_per_line);
+            out->keptBytes = segment ? segment->bytes : 0;
             out->keep = std::move(segment);
             return;
         }
