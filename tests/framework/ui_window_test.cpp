@@ -387,6 +387,22 @@ TEST_F(WindowTest, RepeatedDrawingShowsAsDrawn) {
     }
 }
 
+// Captures drawn on a window one after the other, first after a picture of
+// the usual kind, are drawn and compared from the screen's reading: none of
+// them is ever copied into its picture.
+TEST_F(WindowTest, CapturesShownOneAfterAnotherAreNotCopied) {
+    auto w = MakeProbe({{"Width", 40}, {"Height", 30}});
+    w->Graphics()->DrawPicture(Pattern(20, 15, 1), 0, 0, 40, 30);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        auto shot = testsupport::CaptureAsPlugIn(0, 0, 20, 15);
+        w->Graphics()->DrawPicture(shot, 0, 0, 40, 30);
+        headless.ProcessEvents();
+        fw::Picture::OwedRows rows;
+        EXPECT_TRUE(shot->RowsOwed(&rows));
+    }
+}
+
 TEST_F(WindowTest, CanvasKeepsItsContentWhenTheWindowGrows) {
     auto w = MakeProbe({{"Width", 40}, {"Height", 30}});
     auto g = w->Graphics();

@@ -100,9 +100,13 @@ bool SamePixels(const Picture& a, const Picture& b) {
     if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
     // Two captures nobody has looked at are compared where they lie, so that
     // neither is copied for it. Their unused bytes count too: at worst a
-    // picture that differs only there is drawn again.
+    // picture that differs only there is drawn again. Against a picture of
+    // the usual kind a capture counts as different: it is then drawn, also
+    // from where it lies, and the next capture finds it to compare with.
     Picture::OwedRows ra, rb;
-    if (a.RowsOwed(&ra) && b.RowsOwed(&rb)) {
+    const bool owedA = a.RowsOwed(&ra), owedB = b.RowsOwed(&rb);
+    if (owedA != owedB) return false;
+    if (owedA) {
         if (ra.red != rb.red || ra.green != rb.green || ra.blue != rb.blue) return false;
         for (int32_t y = 0; y < a.Height(); ++y) {
             if (std::memcmp(ra.data + size_t(y) * ra.rowBytes, rb.data + size_t(y) * rb.rowBytes,
