@@ -17,6 +17,7 @@
 #include "support/plugin_capture.h"
 #include "ui/peers.h"
 #include "ui/qt_graphics.h"
+#include "ui/ui_state.h"
 #include "ui_test_windows.h"
 
 using uitest::MakeProbe;
@@ -401,6 +402,39 @@ TEST_F(WindowTest, CapturesShownOneAfterAnotherAreNotCopied) {
         fw::Picture::OwedRows rows;
         EXPECT_TRUE(shot->RowsOwed(&rows));
     }
+}
+
+// A tick that repeats the last view with fewer lines is finished when its
+// batch of ticks ends: before the event loop runs again, the canvas no longer
+// shows the line it left out.
+TEST_F(WindowTest, ARepeatCutShortInATickIsFinishedWhenItsBatchEnds) {
+    auto w = MakeProbe({{"Width", 40}, {"Height", 30}});
+    const auto picture = Pattern(20, 15, 7);
+    const fw::Color red = fw::Color::RGBA(255, 0, 0), blue = fw::Color::RGBA(0, 0, 255);
+    auto draw = [&](fw::Graphics& g, int lines) {
+        g.DrawPicture(picture, 0, 0, 40, 30);
+        g.SetForeColor(red);
+        g.DrawLine(0, 10, 40, 10);
+        if (lines == 2) {
+            g.SetForeColor(blue);
+            g.DrawLine(0, 20, 40, 20);
+        }
+    };
+    int tick = 0;
+    auto timer = w->New<fw::Timer>();
+    w->AddControl("Timer1", timer);
+    fw::RuntimeMassPropertySetter(timer, {{"Period", 50}, {"Mode", 2}});
+    fw::RuntimeAddEventHandler(timer, "Action", [&](const fw::Ref<fw::Object>&) {
+        draw(*w->Graphics(), ++tick == 1 ? 2 : 1);
+    });
+    QImage want = Canvas(*w).copy();
+    draw(*fw::qt::MakeImageGraphics(&want, nullptr), 2);
+    std::vector<QImage> seen;
+    fw::detail::AdvanceTestClock(100, [&] { seen.push_back(Canvas(*w).copy()); });
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0], want);
+    draw(*fw::qt::MakeImageGraphics(&want, nullptr), 1);
+    EXPECT_EQ(seen[1], want);
 }
 
 TEST_F(WindowTest, CanvasKeepsItsContentWhenTheWindowGrows) {

@@ -94,6 +94,34 @@ TEST(XvfbSurface, ADrawnWindowIsShownFromItsCanvasAndKeepsItsDrawing) {
     EXPECT_TRUE(canvas->surface);
     EXPECT_EQ(canvas->image.width(), 160 * scale);
 
+    // Drawn by a timer's tick: the server shows it once the tick's batch has
+    // ended, with no paint event on the way.
+    struct CountPaints : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint || e->type() == QEvent::UpdateRequest) ++paints;
+            return false;
+        }
+    } counter;
+    EXPECT_TRUE(ShowsEventually(50, 10, QColor(200, 0, 0)));
+    w->Peer()->Content()->installEventFilter(&counter);
+    w->Peer()->Top()->installEventFilter(&counter);
+    auto timer = w->New<fw::Timer>();
+    w->AddControl("Timer1", timer);
+    fw::RuntimeMassPropertySetter(timer, {{"Period", 20}, {"Mode", 1}});
+    fw::RuntimeAddEventHandler(timer, "Action", [&](const fw::Ref<fw::Object>&) {
+        auto g = w->Graphics();
+        g->SetForeColor(fw::Color::RGBA(0, 160, 0));
+        g->FillRect(0, 0, 30, 30);
+        g->SetForeColor(fw::Color::RGBA(0, 0, 255));
+        g->DrawLine(0, 25, 29, 25);
+    });
+    EXPECT_TRUE(ShowsEventually(10, 10, QColor(0, 160, 0)));
+    EXPECT_TRUE(ShowsEventually(10, 25, QColor(0, 0, 255)));
+    EXPECT_EQ(counter.paints, 0);
+    w->Peer()->Content()->removeEventFilter(&counter);
+    w->Peer()->Top()->removeEventFilter(&counter);
+
     // A widget control needs the toolkit's painting; the drawing stays.
     auto label = fw::RuntimeCheckCast<fw::Label>(w->New(fw::Label::ClassInfo()));
     label->Constructor();

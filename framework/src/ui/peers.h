@@ -42,6 +42,8 @@ struct Canvas {
     // same again is left out (window_graphics.cpp).
     std::shared_ptr<ShownDrawing> shown;
     bool finishPosted = false;
+    // Drawn on the surface in this batch of ticks and not shown yet, in pixels.
+    QRect toShow;
 
     void BeginWrite() {
         ++revision;

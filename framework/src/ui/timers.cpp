@@ -114,12 +114,31 @@ void FireEntry(int64_t id, int64_t now) {
     keep->Fire();
 }
 
+// What waits for the end of the batch now firing; null outside one.
+using AtEnd = std::vector<std::function<void()>>;
+AtEnd* g_atBatchEnd = nullptr;
+
 // Fires, as one moment, every timer of the clock that is due by `now`.
 void FireBatch(int64_t now, bool wallClock) {
+    AtEnd atEnd;
     {
-        InputMoment moment;
-        while (int64_t id = NextDue(now, wallClock)) FireEntry(id, now);
+        // A tick may run an event loop of its own, and a batch inside it.
+        struct Scope {
+            AtEnd* outer = g_atBatchEnd;
+            explicit Scope(AtEnd* mine) { g_atBatchEnd = mine; }
+            ~Scope() { g_atBatchEnd = outer; }
+        } scope(&atEnd);
+        try {
+            InputMoment moment;
+            while (int64_t id = NextDue(now, wallClock)) FireEntry(id, now);
+        } catch (...) {
+            for (auto& f : atEnd) f();
+            throw;
+        }
     }
+    // Whatever these ask to wait for the end of a batch now goes the usual
+    // way, through the event loop.
+    for (auto& f : atEnd) f();
     // Captures run on timers, so this is also where the screen and the
     // pictures notice that they have stopped needing the memory of larger
     // reads and pictures.
@@ -179,6 +198,12 @@ void Wake() {
 }
 
 }  // namespace
+
+bool AtBatchEnd(std::function<void()> done) {
+    if (!g_atBatchEnd) return false;
+    g_atBatchEnd->push_back(std::move(done));
+    return true;
+}
 
 int64_t StartTimer(Timer* timer, int32_t periodMs, bool repeat) {
     Entry e;

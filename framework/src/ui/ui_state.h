@@ -27,6 +27,11 @@ void SetTestMode(bool on);
 // (or once); the id stops it again.
 int64_t StartTimer(Timer* timer, int32_t periodMs, bool repeat);
 void StopTimer(int64_t id);
+// Runs `done` once the batch of timer ticks now firing has ended, before the
+// event loop goes on: work that would otherwise be posted to the loop to run
+// after the ticks, which then costs a wake-up of its own. False, with nothing
+// kept, outside a batch.
+bool AtBatchEnd(std::function<void()> done);
 // Test clock. AdvanceTestClock fires the timers due by then, batch by batch of
 // those due together, and calls `afterEachTick` after each batch.
 int64_t TestClockNow();

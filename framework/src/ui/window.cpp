@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "fw/runtime/exceptions.h"
@@ -338,15 +339,45 @@ void TopWidget::resizeEvent(QResizeEvent* event) {
 
 // ---------------------------------------------------------------- Peer
 
+namespace {
+
+// Has the server show what was drawn on a canvas's surface since the last
+// time; a window that lost its surface or went away meanwhile repaints.
+void ShowDrawn(const std::weak_ptr<Canvas>& weak, const QPointer<QWidget>& content) {
+    auto canvas = weak.lock();
+    if (!canvas) return;
+    const QRect r = std::exchange(canvas->toShow, QRect());
+    if (!content || r.isEmpty()) return;
+    if (canvas->surface && content->isVisible()) {
+        canvas->surface->Show({r.x(), r.y(), r.width(), r.height()});
+        return;
+    }
+    const qreal s = qt::PixelsPerPoint(canvas->image);
+    content->update(QRectF(r.x() / s, r.y() / s, r.width() / s, r.height() / s).toAlignedRect());
+}
+
+}  // namespace
+
 WindowPeer::WindowPeer(Window* owner) : owner_(owner), canvas_(std::make_shared<Canvas>()) {
     EnsureToolkit();
     InstallQuitShortcut();
     top_ = new TopWidget(owner);
     top_->content = new ContentWidget(top_, canvas_);
     top_->content->setAutoFillBackground(false);
-    canvas_->changed = [canvas = canvas_.get(),
+    canvas_->changed = [weak = std::weak_ptr<Canvas>(canvas_),
                         content = QPointer<QWidget>(top_->content)](const QRect& r) {
-        if (!content) return;
+        auto canvas = weak.lock();
+        if (!content || !canvas) return;
+        // What a batch of ticks draws on a surface is shown when the batch
+        // ends, in one request, without a paint event on the way: a tick draws
+        // a picture and lines over it, and the next wake-up is its own.
+        if (canvas->surface && content->isVisible()) {
+            if (!canvas->toShow.isEmpty() ||
+                AtBatchEnd([weak, content] { ShowDrawn(weak, content); })) {
+                canvas->toShow |= r;
+                return;
+            }
+        }
         const qreal s = qt::PixelsPerPoint(canvas->image);
         content->update(
             QRectF(r.x() / s, r.y() / s, r.width() / s, r.height() / s).toAlignedRect());

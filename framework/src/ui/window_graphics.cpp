@@ -15,6 +15,7 @@
 #include "fw/ui/picture.h"
 #include "ui/peers.h"
 #include "ui/qt_graphics.h"
+#include "ui/ui_state.h"
 
 namespace fw::detail {
 
@@ -276,15 +277,14 @@ class WindowGraphics final : public qt::DeviceGraphics {
         if (canvas_->finishPosted) return;
         canvas_->finishPosted = true;
         std::weak_ptr<Canvas> weak = canvas_;
-        QMetaObject::invokeMethod(
-            content_.data(),
-            [weak]() {
-                if (auto c = weak.lock()) {
-                    c->finishPosted = false;
-                    c->FinishRedraw();
-                }
-            },
-            Qt::QueuedConnection);
+        auto finish = [weak]() {
+            if (auto c = weak.lock()) {
+                c->finishPosted = false;
+                c->FinishRedraw();
+            }
+        };
+        if (AtBatchEnd(finish)) return;
+        QMetaObject::invokeMethod(content_.data(), finish, Qt::QueuedConnection);
     }
 
     void Note(std::function<void(Graphics&)> draw) {
