@@ -341,6 +341,12 @@ void TopWidget::resizeEvent(QResizeEvent* event) {
 
 namespace {
 
+// Has the toolkit repaint the widget where the canvas changed, given in its pixels.
+void UpdatePixels(QWidget& content, const Canvas& canvas, const QRect& r) {
+    const qreal s = qt::PixelsPerPoint(canvas.image);
+    content.update(QRectF(r.x() / s, r.y() / s, r.width() / s, r.height() / s).toAlignedRect());
+}
+
 // Has the server show what was drawn on a canvas's surface since the last
 // time; a window that lost its surface or went away meanwhile repaints.
 void ShowDrawn(const std::weak_ptr<Canvas>& weak, const QPointer<QWidget>& content) {
@@ -352,8 +358,7 @@ void ShowDrawn(const std::weak_ptr<Canvas>& weak, const QPointer<QWidget>& conte
         canvas->surface->Show({r.x(), r.y(), r.width(), r.height()});
         return;
     }
-    const qreal s = qt::PixelsPerPoint(canvas->image);
-    content->update(QRectF(r.x() / s, r.y() / s, r.width() / s, r.height() / s).toAlignedRect());
+    UpdatePixels(*content, *canvas, r);
 }
 
 }  // namespace
@@ -378,9 +383,7 @@ WindowPeer::WindowPeer(Window* owner) : owner_(owner), canvas_(std::make_shared<
                 return;
             }
         }
-        const qreal s = qt::PixelsPerPoint(canvas->image);
-        content->update(
-            QRectF(r.x() / s, r.y() / s, r.width() / s, r.height() / s).toAlignedRect());
+        UpdatePixels(*content, *canvas, r);
     };
     ApplyFlags();
     ApplyBackground();
