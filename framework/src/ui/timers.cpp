@@ -132,6 +132,7 @@ void FireBatch(int64_t now, bool wallClock) {
             InputMoment moment;
             while (int64_t id = NextDue(now, wallClock)) FireEntry(id, now);
         } catch (...) {
+            g_atBatchEnd = scope.outer;
             for (auto& f : atEnd) f();
             throw;
         }
