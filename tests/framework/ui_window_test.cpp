@@ -237,7 +237,23 @@ TEST_F(WindowTest, DrawingWhileHiddenShowsAsDrawnWhenShownAgain) {
         g.DrawLine(0, 15, 40, 15);
         g.DrawLine(20, 0, 20, 30);
     };
+    platform::VirtualScreen& screen = headless.Screen();
+    const uint32_t display = screen.Displays().at(0).id;
     const Script scripts[] = {
+        {"captures of a changing screen, with crosshairs after each",
+         [&](fw::Window& w) {
+             auto g = w.Graphics();
+             for (int shot = 0; shot < 3; ++shot) {
+                 for (int y = 0; y < 15; ++y)
+                     for (int x = 0; x < 20; ++x)
+                         screen.SetPixel(display, x, y,
+                                         uint32_t((x * 11 + shot * 40) << 16 | y * 9));
+                 g->DrawPicture(testsupport::CaptureAsPlugIn(0, 0, 20, 15), 0, 0, 40, 30);
+                 crosshairs(*g, fw::Color::RGBA(0, 0, 255 - shot));
+             }
+             // Shown later, a capture is still of its own moment.
+             screen.SetPixel(display, 5, 5, 0x00FFFF);
+         }},
         {"the last of several whole pictures, with crosshairs after each",
          [&](fw::Window& w) {
              auto g = w.Graphics();
