@@ -1,9 +1,14 @@
 // Timers under the test clock.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include "fw/runtime/loop.h"
 #include "fw/system/input.h"
 #include "fw/system/keyboard.h"
 #include "fw/testing/headless.h"
+#include "ui/ui_state.h"
 #include "ui_test_windows.h"
 
 namespace {
@@ -38,6 +43,37 @@ TEST_F(TimerTest, DueTimersFireInDueTimeOrderOncePerElapsedPeriod) {
     EXPECT_EQ(fired, (std::vector<std::string>{"P@50", "P@100", "V@100", "P@150", "P@200", "V@200",
                                                "P@250"}));
     EXPECT_EQ(headless.Now(), 250);
+}
+
+// Work left for the end of a batch of ticks runs once the batch has ended, in
+// the order it was left; a tick that yields to the event loop has it done
+// first, and what runs during the yield is not held back for the batch.
+TEST_F(TimerTest, WorkForTheEndOfABatchRunsWhenItEndsOrWhenATickYields) {
+    EXPECT_FALSE(fw::detail::AtBatchEnd([] {}));  // outside a batch
+    auto w = uitest::MakeProbe();
+    std::vector<std::string> log;
+    int tick = 0;
+    fw::RuntimeAddEventHandler(AddTimer(*w, "P", 50), "Action", [&](const fw::Ref<fw::Object>&) {
+        ++tick;
+        log.push_back("tick " + std::to_string(tick));
+        EXPECT_TRUE(fw::detail::AtBatchEnd([&log] { log.push_back("end 1"); }));
+        EXPECT_TRUE(fw::detail::AtBatchEnd([&log] { log.push_back("end 2"); }));
+        if (tick == 2) {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [&log] {
+                    const bool held = fw::detail::AtBatchEnd([] {});
+                    log.push_back(held ? "held during the yield" : "during the yield");
+                },
+                Qt::QueuedConnection);
+            fw::RuntimeBackgroundTask();
+            log.push_back("yielded");
+        }
+    });
+    fw::detail::AdvanceTestClock(100, [&] { log.push_back("batch over"); });
+    EXPECT_EQ(log,
+              (std::vector<std::string>{"tick 1", "end 1", "end 2", "batch over", "tick 2", "end 1",
+                                        "end 2", "during the yield", "yielded", "batch over"}));
 }
 
 TEST_F(TimerTest, TimersWhosePeriodsDivideOneAnotherKeepInStep) {

@@ -206,6 +206,18 @@ bool AtBatchEnd(std::function<void()> done) {
     return true;
 }
 
+BatchEndPause::BatchEndPause() : outer_(g_atBatchEnd) {
+    g_atBatchEnd = nullptr;
+    if (!outer_) return;
+    AtEnd due = std::move(*static_cast<AtEnd*>(outer_));
+    static_cast<AtEnd*>(outer_)->clear();
+    for (auto& f : due) f();
+}
+
+BatchEndPause::~BatchEndPause() {
+    g_atBatchEnd = static_cast<AtEnd*>(outer_);
+}
+
 int64_t StartTimer(Timer* timer, int32_t periodMs, bool repeat) {
     Entry e;
     e.id = g_nextId++;

@@ -32,6 +32,19 @@ void StopTimer(int64_t id);
 // after the ticks, which then costs a wake-up of its own. False, with nothing
 // kept, outside a batch.
 bool AtBatchEnd(std::function<void()> done);
+// Held around a nested event loop inside a batch (InputMomentPause holds one):
+// what waited for the batch's end is done first, and what the loop runs
+// meanwhile is not held back until the batch ends, after the loop.
+class BatchEndPause {
+  public:
+    BatchEndPause();
+    ~BatchEndPause();
+    BatchEndPause(const BatchEndPause&) = delete;
+    BatchEndPause& operator=(const BatchEndPause&) = delete;
+
+  private:
+    void* outer_;
+};
 // Test clock. AdvanceTestClock fires the timers due by then, batch by batch of
 // those due together, and calls `afterEachTick` after each batch.
 int64_t TestClockNow();
@@ -65,6 +78,7 @@ class InputMomentPause {
     InputMomentPause& operator=(const InputMomentPause&) = delete;
 
   private:
+    BatchEndPause batchEnd_;
     int depth_;
 };
 
