@@ -667,3 +667,77 @@ TEST_F(WindowTest, ZoomIsUndoneOnAWindowWithoutAZoomButton) {
 }
 
 }  // namespace
+
+namespace fw::detail {
+void PrintTo(const Rect64& r, std::ostream* os) {
+    *os << r.x << "," << r.y << " " << r.width << "x" << r.height;
+}
+}  // namespace fw::detail
+
+namespace {
+
+// Window places cross between desktop points and the toolkit's coordinates,
+// which keep each monitor's corner at its pixel place: on two monitors of two
+// pixels per point, and with the main display right of another. Each place goes
+// there and back unchanged, and so does each that the toolkit gives, also where
+// a monitor's corner falls between two points.
+TEST(ToolkitPlaces, CrossBetweenPointsAndTheToolkitAndBackUnchanged) {
+    using fw::detail::Rect64;
+    using fw::detail::ToolkitDesk;
+    const auto monitor = [](int x, int width, qreal ratio) {
+        return fw::detail::ToolkitMonitor{QRect(x, 0, int(width / ratio), int(800 / ratio)),
+                                      QRect(x, 0, width, 800), ratio};
+    };
+    struct Case {
+        const char* name;
+        ToolkitDesk desk;
+        Rect64 points;
+        QRect toolkit;
+    } const cases[] = {
+        {"one monitor", {{monitor(0, 1280, 1)}, {0, 0}, 1}, {10, 20, 300, 200}, {10, 20, 300, 200}},
+        {"two pixels per point", {{monitor(0, 1280, 2)}, {0, 0}, 2}, {10, 20, 300, 200},
+         {10, 20, 300, 200}},
+        // Points 640 on lie on the second monitor, which the toolkit starts at 1280.
+        {"second monitor at two pixels per point",
+         {{monitor(0, 1280, 2), monitor(1280, 1280, 2)}, {0, 0}, 2},
+         {700, 50, 200, 100},
+         {1340, 50, 200, 100}},
+        {"first monitor at two pixels per point",
+         {{monitor(0, 1280, 2), monitor(1280, 1280, 2)}, {0, 0}, 2},
+         {100, 50, 200, 100},
+         {100, 50, 200, 100}},
+        // Left of the main display, points are negative.
+        {"main display on the right",
+         {{monitor(0, 1280, 1), monitor(1280, 1280, 1)}, {1280, 0}, 1},
+         {-1000, 0, 100, 100},
+         {280, 0, 100, 100}},
+        {"main display on the right at two pixels per point",
+         {{monitor(0, 1280, 2), monitor(1280, 1280, 2)}, {1280, 0}, 2},
+         {-500, 0, 100, 100},
+         {140, 0, 100, 100}},
+        // The second monitor's corner, at pixel 1281, lies within a point.
+        {"corner between two points",
+         {{monitor(0, 1281, 2), monitor(1281, 1280, 2)}, {0, 0}, 2},
+         {700, 50, 200, 100},
+         {1340, 50, 200, 100}},
+        // A place on no monitor goes by the nearest.
+        {"beyond every monitor",
+         {{monitor(0, 1280, 2), monitor(1280, 1280, 2)}, {0, 0}, 2},
+         {2000, 50, 200, 100},
+         {2640, 50, 200, 100}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(fw::detail::ToToolkit(c.desk, c.points), c.toolkit);
+        EXPECT_EQ(fw::detail::FromToolkit(c.desk, c.toolkit), c.points);
+        // Every place nearby, from either side, comes back as it went.
+        for (int d = -3; d <= 3; ++d) {
+            const Rect64 p{c.points.x + d, c.points.y + d, c.points.width, c.points.height};
+            EXPECT_EQ(fw::detail::FromToolkit(c.desk, fw::detail::ToToolkit(c.desk, p)), p) << d;
+            const QRect t = c.toolkit.translated(d, d);
+            EXPECT_EQ(fw::detail::ToToolkit(c.desk, fw::detail::FromToolkit(c.desk, t)), t) << d;
+        }
+    }
+}
+
+}  // namespace

@@ -161,6 +161,33 @@ void QuitFromUser();
 
 // Qt colour of a framework colour (alpha 0 is opaque).
 QColor ToQColor(const fw::Color& c);
+
+// Window places are desktop points, as the mouse and the displays count them:
+// 0,0 at the main display's corner, and the same whole number of pixels to the
+// point on every monitor. The toolkit keeps each monitor's corner at its pixel
+// place and scales only within the monitor. At two pixels to the point, a
+// monitor right of a 1280-pixel one starts at 640 in points but at 1280 for the
+// toolkit, which leaves 640 to 1280 on no monitor at all; and with the main
+// display right of another, the toolkit's 0 is a negative point. A rectangle
+// crosses between the two through the monitor that holds its middle, which is
+// also the monitor by which the toolkit puts it on the screen.
+struct Rect64 {
+    int64_t x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const Rect64&) const = default;
+};
+struct ToolkitMonitor {
+    QRect logical;  // the toolkit's coordinates
+    QRect pixels;   // the same corner
+    qreal ratio = 1;
+};
+struct ToolkitDesk {
+    std::vector<ToolkitMonitor> monitors;
+    QPoint mainCorner;  // the main display's, in pixels
+    int pixelsPerPoint = 1;
+};
+ToolkitDesk CurrentToolkitDesk();
+QRect ToToolkit(const ToolkitDesk& desk, const Rect64& points);
+Rect64 FromToolkit(const ToolkitDesk& desk, const QRect& toolkit);
 // The key sequence of a shortcut text such as "Cmd+P" (Command is Control here).
 QKeySequence ShortcutSequence(const std::string& text);
 

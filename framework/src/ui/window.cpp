@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -104,6 +105,84 @@ int64_t Clamp64(int64_t v, int64_t lo, int64_t hi) {
 }
 
 }  // namespace
+
+namespace {
+
+// The monitor whose rectangle (toolkit or pixels) holds `p`, or else the nearest.
+const ToolkitMonitor* MonitorAt(const ToolkitDesk& desk, QPoint p, bool inPixels) {
+    const ToolkitMonitor* nearest = nullptr;
+    int64_t best = std::numeric_limits<int64_t>::max();
+    for (const ToolkitMonitor& m : desk.monitors) {
+        const QRect& r = inPixels ? m.pixels : m.logical;
+        const int64_t dx = std::max<int64_t>(
+            {int64_t(r.x()) - p.x(), 0, int64_t(p.x()) - (int64_t(r.x()) + r.width() - 1)});
+        const int64_t dy = std::max<int64_t>(
+            {int64_t(r.y()) - p.y(), 0, int64_t(p.y()) - (int64_t(r.y()) + r.height() - 1)});
+        const int64_t d = dx * dx / 2 + dy * dy / 2;  // halved: stays within range
+        if (d < best) {
+            best = d;
+            nearest = &m;
+        }
+    }
+    return nearest;
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+int64_t CeilDiv(int64_t a, int64_t b) {
+    return -FloorDiv(-a, b);
+}
+int ToInt(int64_t v) {
+    return int(std::clamp<int64_t>(v, std::numeric_limits<int>::min(),
+                                   std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
+ToolkitDesk CurrentToolkitDesk() {
+    ToolkitDesk desk;
+    if (!QGuiApplication::instance()) return desk;
+    for (QScreen* s : QGuiApplication::screens()) {
+        const QRect g = s->geometry();
+        const qreal ratio = s->devicePixelRatio() > 0 ? s->devicePixelRatio() : 1.0;
+        const QSize size(qRound(g.width() * ratio), qRound(g.height() * ratio));
+        desk.monitors.push_back({g, QRect(g.topLeft(), size), ratio});
+    }
+    if (QScreen* main = QGuiApplication::primaryScreen()) {
+        desk.mainCorner = main->geometry().topLeft();
+        desk.pixelsPerPoint = std::max(1, int(main->devicePixelRatio() + 0.5));
+    }
+    return desk;
+}
+
+// Rounded down on the way to the toolkit and up on the way back: a place goes
+// there and back unchanged, and so does one that the toolkit gave, also where a
+// monitor's corner falls between two points.
+QRect ToToolkit(const ToolkitDesk& desk, const Rect64& r) {
+    const int64_t p = desk.pixelsPerPoint;
+    const int64_t x = desk.mainCorner.x() + r.x * p, y = desk.mainCorner.y() + r.y * p;
+    const int64_t w = r.width * p, h = r.height * p;
+    const ToolkitMonitor* m = MonitorAt(desk, QPoint(ToInt(x + w / 2), ToInt(y + h / 2)), true);
+    if (!m) return QRect(ToInt(r.x), ToInt(r.y), ToInt(r.width), ToInt(r.height));
+    const QPoint o = m->logical.topLeft();
+    const qreal ratio = m->ratio;
+    return QRect(ToInt(o.x() + int64_t(std::floor(qreal(x - o.x()) / ratio))),
+                 ToInt(o.y() + int64_t(std::floor(qreal(y - o.y()) / ratio))),
+                 ToInt(qRound64(qreal(w) / ratio)), ToInt(qRound64(qreal(h) / ratio)));
+}
+
+Rect64 FromToolkit(const ToolkitDesk& desk, const QRect& g) {
+    const ToolkitMonitor* m = MonitorAt(desk, g.center(), false);
+    if (!m) return {g.x(), g.y(), g.width(), g.height()};
+    const int64_t p = desk.pixelsPerPoint;
+    const QPoint o = m->logical.topLeft();
+    const qreal ratio = m->ratio;
+    const int64_t x = o.x() + qRound64((g.x() - o.x()) * ratio);
+    const int64_t y = o.y() + qRound64((g.y() - o.y()) * ratio);
+    return {CeilDiv(x - desk.mainCorner.x(), p), CeilDiv(y - desk.mainCorner.y(), p),
+            qRound64(g.width() * ratio / qreal(p)), qRound64(g.height() * ratio / qreal(p))};
+}
 
 // A window's outer rectangle: its area, its menu bar and its title bar.
 struct Outer {
@@ -455,7 +534,9 @@ void WindowPeer::ApplyGeometry() {
     ApplyLimits();
     const int mbh = top_->MenuBarHeight();
     top_->applying = true;
-    top_->setGeometry(owner_->Left(), owner_->Top() - mbh, owner_->Width(), owner_->Height() + mbh);
+    top_->setGeometry(detail::ToToolkit(detail::CurrentToolkitDesk(),
+                                        {owner_->Left(), int64_t(owner_->Top()) - mbh,
+                                         owner_->Width(), int64_t(owner_->Height()) + mbh}));
     top_->LayoutChildren();
     top_->applying = false;
     top_->content->FitCanvas();
@@ -891,14 +972,15 @@ void Window::SetMaxHeight(int32_t v) {
 void Window::GeometryChanged() {
     if (!peer_ || !peer_->Top() || closing_) return;
     detail::TopWidget* top = peer_->Top();
-    const QRect g = top->geometry();
-    const int mbh = top->MenuBarHeight();
+    const detail::Rect64 g = detail::FromToolkit(detail::CurrentToolkitDesk(), top->geometry());
+    const int64_t mbh = top->MenuBarHeight();
+    const auto in = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
     // Moved by the user or the window manager: that place is the window's now.
-    if (g.x() != left_ || g.y() + mbh != top_) placeMoved_ = false;
-    left_ = g.x();
-    top_ = g.y() + mbh;
-    width_ = g.width();
-    height_ = std::max(1, g.height() - mbh);
+    if (g.x != left_ || g.y + mbh != top_) placeMoved_ = false;
+    left_ = in(g.x);
+    top_ = in(g.y + mbh);
+    width_ = in(g.width);
+    height_ = in(std::max<int64_t>(1, g.height - mbh));
     RaiseGeometryEvents();
 }
 
