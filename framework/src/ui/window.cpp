@@ -111,14 +111,14 @@ namespace {
 // The monitor whose rectangle (toolkit or pixels) holds `p`, or else the nearest.
 const ToolkitMonitor* MonitorAt(const ToolkitDesk& desk, QPoint p, bool inPixels) {
     const ToolkitMonitor* nearest = nullptr;
-    int64_t best = std::numeric_limits<int64_t>::max();
+    double best = std::numeric_limits<double>::infinity();
     for (const ToolkitMonitor& m : desk.monitors) {
         const QRect& r = inPixels ? m.pixels : m.logical;
-        const int64_t dx = std::max<int64_t>(
-            {int64_t(r.x()) - p.x(), 0, int64_t(p.x()) - (int64_t(r.x()) + r.width() - 1)});
-        const int64_t dy = std::max<int64_t>(
-            {int64_t(r.y()) - p.y(), 0, int64_t(p.y()) - (int64_t(r.y()) + r.height() - 1)});
-        const int64_t d = dx * dx / 2 + dy * dy / 2;  // halved: stays within range
+        const double dx = double(std::max<int64_t>(
+            {int64_t(r.x()) - p.x(), 0, int64_t(p.x()) - (int64_t(r.x()) + r.width() - 1)}));
+        const double dy = double(std::max<int64_t>(
+            {int64_t(r.y()) - p.y(), 0, int64_t(p.y()) - (int64_t(r.y()) + r.height() - 1)}));
+        const double d = dx * dx + dy * dy;
         if (d < best) {
             best = d;
             nearest = &m;
