@@ -720,6 +720,11 @@ TEST(ToolkitPlaces, CrossBetweenPointsAndTheToolkitAndBackUnchanged) {
          {{monitor(0, 1281, 2), monitor(1281, 1280, 2)}, {0, 0}, 2},
          {700, 50, 200, 100},
          {1340, 50, 200, 100}},
+        // One monitor above the other.
+        {"second monitor below at two pixels per point",
+         {{monitor(0, 1280, 2), {QRect(0, 800, 640, 400), QRect(0, 800, 1280, 800), 2}}, {0, 0}, 2},
+         {100, 500, 200, 100},
+         {100, 900, 200, 100}},
         // A place on no monitor goes by the nearest.
         {"beyond every monitor",
          {{monitor(0, 1280, 2), monitor(1280, 1280, 2)}, {0, 0}, 2},
