@@ -171,9 +171,16 @@ struct X11Screen::Impl {
     static bool IsFree(const std::shared_ptr<Segment>& s) { return s.use_count() == 1; }
 
     // Lets go of the free segments that no read has needed for a while.
+    bool Unneeded(const std::shared_ptr<Segment>& s, std::chrono::steady_clock::time_point t) const {
+        return IsFree(s) && t - s->lastNeeded >= kUnneededFor;
+    }
+    bool AnyUnneeded(std::chrono::steady_clock::time_point t) const {
+        return std::any_of(segments.begin(), segments.end(),
+                           [&](const std::shared_ptr<Segment>& s) { return Unneeded(s, t); });
+    }
     void DropUnneeded(std::chrono::steady_clock::time_point t) {
         std::erase_if(segments, [&](const std::shared_ptr<Segment>& s) {
-            if (!IsFree(s) || t - s->lastNeeded < kUnneededFor) return false;
+            if (!Unneeded(s, t)) return false;
             Detach(*s);
             return true;
         });
@@ -300,8 +307,12 @@ struct X11Screen::Impl {
         return watching && !stale && listedPixelsPerPoint == PixelsPerPoint();
     }
 
+    // Within a moment the list looked at once stands, and nothing is asked.
+    bool SeenThisMoment() const {
+        return sharing && lookedWhileSharing && ListCurrent() && !conn->lost();
+    }
     void RefreshIfChanged() {
-        if (sharing && lookedWhileSharing && ListCurrent() && !conn->lost()) return;
+        if (SeenThisMoment()) return;
         if (conn->TakeLayoutEvents()) stale = true;
         if (conn->lost()) {
             entries.clear();
@@ -379,8 +390,10 @@ X11Screen::~X11Screen() {
 }
 
 std::vector<DisplayInfo> X11Screen::Displays() {
-    Connection::ErrorScope scope;
-    impl_->RefreshIfChanged();
+    if (!impl_->SeenThisMoment()) {
+        Connection::ErrorScope scope;
+        impl_->RefreshIfChanged();
+    }
     std::vector<DisplayInfo> list;
     for (const Impl::Entry& e : impl_->entries) list.push_back(e.info);
     return list;
@@ -430,8 +443,12 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
 }
 
 void X11Screen::ReleaseUnused() {
+    // Asked after every batch of ticks, which mostly finds nothing to let go:
+    // the error handlers are put in place only when a segment goes.
+    const auto t = impl_->now();
+    if (!impl_->AnyUnneeded(t)) return;
     Connection::ErrorScope scope;
-    impl_->DropUnneeded(impl_->now());
+    impl_->DropUnneeded(t);
 }
 
 void X11Screen::ShareReads(bool on) {
