@@ -165,11 +165,6 @@ QRect FillRaster(const RasterTarget& t, int64_t x, int64_t y, int64_t w, int64_t
     return QRect(int(x0), int(y0), int(x1 - x0), int(y1 - y0));
 }
 
-// floor(a / b) for b > 0.
-inline int64_t FloorDiv(int64_t a, int64_t b) {
-    return a >= 0 ? a / b : -((-a + b - 1) / b);
-}
-
 // A line one point wide, both end points included: the points it sets are
 // those of a one-pixel line at one pixel per point, each a square of `scale`
 // device pixels. Only the stretch of the major axis that lies on the target is

@@ -69,6 +69,11 @@ struct RasterTarget {
 // screen reads and the canvases all agree on what a point is.
 void UseWholePixelsPerPoint();
 
+// floor(a / b) for b > 0.
+inline int64_t FloorDiv(int64_t a, int64_t b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
 // Pixels per point of a canvas or picture image: its device pixel ratio,
 // rounded to a whole number, at least 1.
 int PixelsPerPoint(const QImage& image);

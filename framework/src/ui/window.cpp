@@ -127,11 +127,9 @@ const ToolkitMonitor* MonitorAt(const ToolkitDesk& desk, QPoint p, bool inPixels
     return nearest;
 }
 
-int64_t FloorDiv(int64_t a, int64_t b) {
-    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
-}
+// ceil(a / b) for b > 0.
 int64_t CeilDiv(int64_t a, int64_t b) {
-    return -FloorDiv(-a, b);
+    return -qt::FloorDiv(-a, b);
 }
 int ToInt(int64_t v) {
     return int(std::clamp<int64_t>(v, std::numeric_limits<int>::min(),
@@ -974,13 +972,12 @@ void Window::GeometryChanged() {
     detail::TopWidget* top = peer_->Top();
     const detail::Rect64 g = detail::FromToolkit(detail::CurrentToolkitDesk(), top->geometry());
     const int64_t mbh = top->MenuBarHeight();
-    const auto in = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
     // Moved by the user or the window manager: that place is the window's now.
     if (g.x != left_ || g.y + mbh != top_) placeMoved_ = false;
-    left_ = in(g.x);
-    top_ = in(g.y + mbh);
-    width_ = in(g.width);
-    height_ = in(std::max<int64_t>(1, g.height - mbh));
+    left_ = detail::ToInt(g.x);
+    top_ = detail::ToInt(g.y + mbh);
+    width_ = detail::ToInt(g.width);
+    height_ = detail::ToInt(std::max<int64_t>(1, g.height - mbh));
     RaiseGeometryEvents();
 }
 
