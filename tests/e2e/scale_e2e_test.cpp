@@ -53,10 +53,10 @@ std::string CheckView(const e2e::CodedRoot& root, const Geometry& g, int W, int 
     for (int k = 0; k < dh; ++k) {
         for (int j = 0; j < dw; ++j) {
             const bool line = k / scale == hy || j / scale == vx;
-            const uint32_t want = line ? 0u
-                                       : e2e::Coded(scale * (mainX + left) +
-                                                        int((2 * j + 1) * pw / (2 * dw)),
-                                                    scale * top + int((2 * k + 1) * ph / (2 * dh)));
+            const uint32_t want =
+                line ? 0u
+                     : e2e::Coded(scale * (mainX + left) + int((2 * j + 1) * pw / (2 * dw)),
+                                  scale * top + int((2 * k + 1) * ph / (2 * dh)));
             const uint32_t got = root.At(g.x + j, g.y + k);
             if (got != want && ++wrong <= 3)
                 out << " (" << j << "," << k << "): " << std::hex << got << " not " << want
@@ -72,7 +72,7 @@ struct ScaleCase {
     const char* variable;  // put into the program's environment, or null
     int xftDpi;            // the desktop's font resolution, or 0
     int scale;             // pixels per point the program must take
-    // 0: one monitor. Else two, each half the screen's width, the main one
+    // Null: one monitor. Else two, each half the screen's width, the main one
     // on this side ("left" or "right").
     const char* mainMonitor = nullptr;
 };
@@ -97,7 +97,8 @@ TEST_P(ScaledDesktopE2E, EveryWindowPixelShowsThePointOfInterestByTheScaleRules)
     if (c.mainMonitor) {
         const std::string w = std::to_string(640 * s), h = std::to_string(800 * s);
         const bool right = std::string(c.mainMonitor) == "right";
-        const std::string leftName = right ? "left" : "*left", rightName = right ? "*right" : "right";
+        const std::string leftName = right ? "left" : "*left",
+                          rightName = right ? "*right" : "right";
         ASSERT_EQ(desktop.Run("xrandr --setmonitor '" + leftName + "' " + w + "/169x" + h +
                               "/211+0+0 screen >/dev/null"),
                   0);
@@ -113,8 +114,8 @@ TEST_P(ScaledDesktopE2E, EveryWindowPixelShowsThePointOfInterestByTheScaleRules)
         ASSERT_EQ(desktop.Run("xrdb -nocpp -load " + (config / "resources").string()), 0);
     }
     // Windows in points, away from the points of interest; four magnifications.
-    // On two monitors of two pixels per point, windows d and f lie on the one
-    // right of the main display's.
+    // With the main display on the left at two pixels per point, windows d and
+    // f lie on the other monitor.
     const std::string settings =
         "#Window2Position 55," + points(10) + "\n#w1Position 50," + points(180) +
         "\n#w2Position 50," + points(390) + "\n#w3Position 60," + points(600) +

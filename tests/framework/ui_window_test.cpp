@@ -686,7 +686,7 @@ TEST(ToolkitPlaces, CrossBetweenPointsAndTheToolkitAndBackUnchanged) {
     using fw::detail::ToolkitDesk;
     const auto monitor = [](int x, int width, qreal ratio) {
         return fw::detail::ToolkitMonitor{QRect(x, 0, int(width / ratio), int(800 / ratio)),
-                                      QRect(x, 0, width, 800), ratio};
+                                          QRect(x, 0, width, 800), ratio};
     };
     struct Case {
         const char* name;
@@ -695,7 +695,9 @@ TEST(ToolkitPlaces, CrossBetweenPointsAndTheToolkitAndBackUnchanged) {
         QRect toolkit;
     } const cases[] = {
         {"one monitor", {{monitor(0, 1280, 1)}, {0, 0}, 1}, {10, 20, 300, 200}, {10, 20, 300, 200}},
-        {"two pixels per point", {{monitor(0, 1280, 2)}, {0, 0}, 2}, {10, 20, 300, 200},
+        {"two pixels per point",
+         {{monitor(0, 1280, 2)}, {0, 0}, 2},
+         {10, 20, 300, 200},
          {10, 20, 300, 200}},
         // Points 640 on lie on the second monitor, which the toolkit starts at 1280.
         {"second monitor at two pixels per point",

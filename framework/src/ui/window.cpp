@@ -132,8 +132,8 @@ int64_t CeilDiv(int64_t a, int64_t b) {
     return -qt::FloorDiv(-a, b);
 }
 int ToInt(int64_t v) {
-    return int(std::clamp<int64_t>(v, std::numeric_limits<int>::min(),
-                                   std::numeric_limits<int>::max()));
+    return int(
+        std::clamp<int64_t>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 }  // namespace

@@ -171,7 +171,8 @@ struct X11Screen::Impl {
     static bool IsFree(const std::shared_ptr<Segment>& s) { return s.use_count() == 1; }
 
     // Lets go of the free segments that no read has needed for a while.
-    bool Unneeded(const std::shared_ptr<Segment>& s, std::chrono::steady_clock::time_point t) const {
+    bool Unneeded(const std::shared_ptr<Segment>& s,
+                  std::chrono::steady_clock::time_point t) const {
         return IsFree(s) && t - s->lastNeeded >= kUnneededFor;
     }
     bool AnyUnneeded(std::chrono::steady_clock::time_point t) const {
