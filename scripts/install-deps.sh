@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-qpa-plugins libqt6printsupport6
-  libx11-dev libxext-dev libxrandr-dev libxtst-dev
+  libx11-dev libxdamage-dev libxext-dev libxrandr-dev libxtst-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-xserver-utils x11-utils x11-apps openbox
   poppler-utils imagemagick xzoom fonts-dejavu-core

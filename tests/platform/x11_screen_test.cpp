@@ -242,12 +242,14 @@ TEST_P(X11ScreenTest, HeldReadsStayAsTheyWereUntilLetGo) {
     const PixelView first = held;
     held = PixelView{};
     // More reads than the screen keeps segments: once all are held, the rest
-    // are plain requests, still right but not for keeping.
+    // are plain requests, still right but not for keeping. Each lies a pixel
+    // beyond the one before, so that none is served from it.
     std::vector<PixelView> more;
     while (more.size() < 64 && (more.empty() || more.back().keep)) {
+        const int shift = int(more.size());
         more.emplace_back();
-        ASSERT_TRUE(screen_->Read(main, {32, 16, 64, 32}, &more.back()));
-        EXPECT_EQ(PixelOf(more.back(), 0, 0), Expected(672, 16));
+        ASSERT_TRUE(screen_->Read(main, {32 + shift, 16, 64, 32}, &more.back()));
+        EXPECT_EQ(PixelOf(more.back(), 0, 0), Expected(672 + shift, 16));
         EXPECT_NE(more.back().data, first.data);
     }
     EXPECT_NE(more.front().keep, nullptr);
@@ -308,6 +310,36 @@ TEST_P(X11ScreenTest, SharedReadsInsideTheLastAreServedFromIt) {
         EXPECT_EQ(PixelOf(outer, 63, 63), Expected(703, 63));
         EXPECT_EQ(PixelOf(inner, 0, 0), 0x123456u);
     }
+}
+
+// While the server reports no change of the screen, a read inside the last
+// reading is that reading, in any moment, without asking the server; one
+// that fills too little of it, or any read after a change, reads afresh.
+TEST_P(X11ScreenTest, ReadsOfAStillScreenAreServedFromTheLastReading) {
+    const uint32_t main = screen_->Displays().at(0).id;
+    const bool shm = GetParam() == PixelPath::Automatic;
+    Painter painter(server_->display());
+    ASSERT_TRUE(painter.ok());
+    PixelView first, again, inside, small, changed;
+    ASSERT_TRUE(screen_->Read(main, {0, 0, 64, 64}, &first));
+    screen_->ShareReads(true);
+    screen_->ShareReads(false);
+    ASSERT_TRUE(screen_->Read(main, {0, 0, 64, 64}, &again));
+    ASSERT_TRUE(screen_->Read(main, {8, 8, 48, 48}, &inside));
+    // Plain requests leave nothing to serve from: every read asks.
+    EXPECT_EQ(again.reading == first.reading, shm);
+    EXPECT_EQ(inside.reading == first.reading, shm);
+    EXPECT_EQ(PixelOf(inside, 0, 0), Expected(648, 8));
+    ASSERT_TRUE(screen_->Read(main, {0, 0, 8, 8}, &small));
+    EXPECT_NE(small.reading, first.reading);
+    EXPECT_EQ(PixelOf(small, 0, 0), Expected(640, 0));
+
+    ASSERT_TRUE(screen_->Read(main, {0, 0, 64, 64}, &again));
+    painter.Fill(656, 16, 16, 16, 0x123456);
+    ASSERT_TRUE(screen_->Read(main, {0, 0, 64, 64}, &changed));
+    EXPECT_NE(changed.reading, again.reading);
+    EXPECT_EQ(PixelOf(changed, 16, 16), 0x123456u);
+    EXPECT_EQ(PixelOf(changed, 0, 0), Expected(640, 0));
 }
 
 // A held read outlives its screen: the memory stays the holder's.

@@ -167,7 +167,7 @@ bool Connection::WatchLayoutChanges() {
     return SyncAndTakeError() == 0;
 }
 
-bool Connection::TakeLayoutEvents() {
+bool Connection::TakeLayoutEvents(int otherType, bool* other) {
     // Asked at every capture: a look at the queue and the socket, which costs
     // less than having Xlib try to read when nothing came.
     if (!EventsWaiting()) return false;
@@ -175,7 +175,11 @@ bool Connection::TakeLayoutEvents() {
     while (!lost() && XEventsQueued(display_, QueuedAfterReading) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
-        any = true;
+        if (otherType >= 0 && event.type == otherType) {
+            if (other) *other = true;
+        } else {
+            any = true;
+        }
     }
     return any;
 }

@@ -49,8 +49,10 @@ class Connection {
     // and RandR's screen, CRTC and output notifications. False when refused.
     bool WatchLayoutChanges();
     // Takes every queued event off the connection without waiting; true when
-    // any arrived. Only a connection that watches nothing else may use it.
-    bool TakeLayoutEvents();
+    // any layout event arrived. Events of type `otherType` are no layout
+    // change: they set `*other` instead. A connection that watches anything
+    // else may not use it.
+    bool TakeLayoutEvents(int otherType = -1, bool* other = nullptr);
     // Whether events may wait to be taken, learnt without reading: Xlib holds
     // some, or the socket has bytes (or its end) to read. After any reply Xlib
     // has taken in every event that came before it, so nothing hides between.

@@ -1,6 +1,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xdamage.h>
 #include <X11/extensions/Xrandr.h>
 #include <sys/shm.h>
 
@@ -89,14 +90,64 @@ struct X11Screen::Impl {
     XImage* plainImage = nullptr;  // kept until the next read: the view points into it
     std::vector<uint8_t> converted;
 
-    // The last reading while reads are shared; its view holds its segment.
+    // The last reading; its view holds its segment. While reads are shared,
+    // a read inside it is served from it within the moment that read it.
     bool sharing = false;
     struct Reading {
         uint32_t displayId = 0;
         Rect covered;
         PixelView view;
+        Segment* segment = nullptr;  // the one the view holds
     };
     std::optional<Reading> last;
+    bool lastThisMoment = false;
+
+    // The server's damage reports for the whole screen. While none has come
+    // since the last reading, the screen still shows what was read, and a read
+    // inside it is served from it in any moment: a magnifier staring at a
+    // still screen asks the server nothing. Without the extension every moment
+    // reads afresh.
+    Damage damage = 0;
+    int damageNotify = -1;
+    bool damaged = true;
+
+    void WatchDamage() {
+        Display* d = conn->display();
+        int eventBase = 0, errorBase = 0;
+        if (!XDamageQueryExtension(d, &eventBase, &errorBase)) return;
+        int major = 1, minor = 1;
+        if (!XDamageQueryVersion(d, &major, &minor)) return;
+        Connection::ErrorScope scope;
+        conn->TakeError();
+        const Damage made = XDamageCreate(d, conn->root(), XDamageReportNonEmpty);
+        if (conn->SyncAndTakeError() != 0 || conn->lost()) return;
+        damage = made;
+        damageNotify = eventBase + XDamageNotify;
+    }
+
+    // Whether the last reading still shows the screen, and serves a read of
+    // `c`: one that needs its segment, so that small reads keep no large
+    // segment alive (the start's whole-display one, or one they borrowed).
+    bool Undamaged(const Rect& c) const {
+        if (!damage || damaged || stale || conn->lost() || !last) return false;
+        return 2 * uint64_t(c.width) * uint64_t(c.height) * 4 >= last->view.keptBytes;
+    }
+    std::chrono::steady_clock::time_point lastUsed{};
+
+    // Before a reading: from here on, any change of the screen is reported again.
+    void Repair() {
+        if (!damage || !damaged || conn->lost()) return;
+        XDamageSubtract(conn->display(), damage, None, None);
+        damaged = false;
+    }
+
+    // Takes the events that have come: a layout change makes the list stale,
+    // a damage report the last reading.
+    void TakeEvents() {
+        bool damageCame = false;
+        if (conn->TakeLayoutEvents(damageNotify, &damageCame)) stale = true;
+        if (damageCame) damaged = true;
+    }
 
     // The part `c` of the last reading, when it lies inside it.
     bool FromLast(uint32_t displayId, const Rect& c, PixelView* out) const {
@@ -137,6 +188,7 @@ struct X11Screen::Impl {
     bool lookedWhileSharing = false;
 
     ~Impl() {
+        if (damage && !conn->lost()) XDamageDestroy(conn->display(), damage);
         DropPlainImage();
         // Segments still held by readers outlive the connection; the server
         // lets go of them here, their memory when the last holder does.
@@ -175,11 +227,20 @@ struct X11Screen::Impl {
                   std::chrono::steady_clock::time_point t) const {
         return IsFree(s) && t - s->lastNeeded >= kUnneededFor;
     }
+    // The last reading goes too once no read has used it for as long, or no
+    // read has needed its segment: it would keep that segment alive.
+    bool LastUnneeded(std::chrono::steady_clock::time_point t) const {
+        return last && !lastThisMoment &&
+               (t - lastUsed >= kUnneededFor ||
+                (last->segment && t - last->segment->lastNeeded >= kUnneededFor));
+    }
     bool AnyUnneeded(std::chrono::steady_clock::time_point t) const {
-        return std::any_of(segments.begin(), segments.end(),
+        return LastUnneeded(t) ||
+               std::any_of(segments.begin(), segments.end(),
                            [&](const std::shared_ptr<Segment>& s) { return Unneeded(s, t); });
     }
     void DropUnneeded(std::chrono::steady_clock::time_point t) {
+        if (LastUnneeded(t)) last.reset();
         std::erase_if(segments, [&](const std::shared_ptr<Segment>& s) {
             if (!Unneeded(s, t)) return false;
             Detach(*s);
@@ -314,7 +375,7 @@ struct X11Screen::Impl {
     }
     void RefreshIfChanged() {
         if (SeenThisMoment()) return;
-        if (conn->TakeLayoutEvents()) stale = true;
+        TakeEvents();
         if (conn->lost()) {
             entries.clear();
             return;
@@ -329,7 +390,7 @@ struct X11Screen::Impl {
         if (conn->lost()) return;
         // The queries below answer every event already here; those that come
         // in while they run stay queued and make the next call ask again.
-        if (conn->TakeLayoutEvents()) stale = true;
+        TakeEvents();
         std::vector<Monitor> monitors = QueryMonitors(conn->display(), conn->root());
         if (monitors.empty() || conn->lost()) return;  // asked again next time
         stale = false;
@@ -381,6 +442,7 @@ std::unique_ptr<X11Screen> X11Screen::Open(const char* displayName, PixelPath pa
     impl->shmUsable = path == PixelPath::Automatic && XShmQueryExtension(d);
     impl->conn = std::move(conn);
     impl->Watch();
+    impl->WatchDamage();
     return std::unique_ptr<X11Screen>(new X11Screen(std::move(impl)));
 }
 
@@ -418,19 +480,36 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
         e = impl_->Find(displayId);
     }
     if (e && ClipToArea(r, e->info.PixelWidth(), e->info.PixelHeight(), &c)) {
-        if (impl_->sharing && impl_->FromLast(displayId, c, &view)) {
+        // Within a moment the events were taken at its first look.
+        if (!impl_->SeenThisMoment()) impl_->TakeEvents();
+        if (((impl_->sharing && impl_->lastThisMoment) || impl_->Undamaged(c)) &&
+            impl_->FromLast(displayId, c, &view)) {
+            impl_->lastUsed = impl_->now();
+            if (impl_->last->segment)
+                impl_->Needed(*impl_->last->segment, size_t(c.width) * size_t(c.height) * 4);
             ok = true;
         } else {
+            impl_->Repair();
+            // The reading this one replaces lets go of its segment, which the
+            // new one may take if no reader holds it.
+            impl_->last.reset();
+            impl_->lastThisMoment = false;
             std::shared_ptr<Segment> segment;
             if (XImage* img = impl_->Fetch(e->monitor, c, &segment)) {
+                Segment* held = segment.get();
                 impl_->ToView(img, std::move(segment), &view);
                 view.reading = NewReading();
                 ok = true;
                 // Only memory that outlives the next read can serve later ones.
-                if (impl_->sharing) {
-                    impl_->last.reset();
-                    if (view.keep) impl_->last = Impl::Reading{displayId, c, view};
+                if (impl_->sharing || impl_->damage) {
+                    if (view.keep) {
+                        impl_->last = Impl::Reading{displayId, c, view, held};
+                        impl_->lastThisMoment = impl_->sharing;
+                        impl_->lastUsed = impl_->now();
+                    }
                 }
+            } else {
+                impl_->damaged = true;  // nothing read: the next read asks again
             }
         }
     }
@@ -455,7 +534,8 @@ void X11Screen::ReleaseUnused() {
 void X11Screen::ShareReads(bool on) {
     impl_->sharing = on;
     impl_->lookedWhileSharing = false;
-    impl_->last.reset();
+    impl_->lastThisMoment = false;
+    if (!impl_->damage) impl_->last.reset();
 }
 
 void X11Screen::SetClock(Clock now) {
