@@ -25,7 +25,7 @@
 #include "plugin_sdk.h"
 #include "support/xvfb_server.h"
 // Last: Xlib's macros would clash with names above.
-#include <X11/Xlib.h>
+#include "support/screen_change.h"
 
 namespace {
 
@@ -55,19 +55,10 @@ uint32_t MainDisplay() {
     return 0;
 }
 
-// The screen reads a still screen from its last reading. On X11 each
-// iteration changes one pixel first, outside the timing, so that every read
-// here is one of a changing screen and asks the server.
+// On X11, a connection of our own that changes the screen before each read.
 Display* g_painter = nullptr;
 void ChangeScreen(benchmark::State& state) {
-    if (!g_painter) return;
-    state.PauseTiming();
-    static unsigned long pixel = 0;
-    XSetForeground(g_painter, DefaultGC(g_painter, DefaultScreen(g_painter)), pixel ^= 0x010101);
-    XFillRectangle(g_painter, DefaultRootWindow(g_painter),
-                   DefaultGC(g_painter, DefaultScreen(g_painter)), 0, 0, 1, 1);
-    XSync(g_painter, False);
-    state.ResumeTiming();
+    if (g_painter) testsupport::ChangeScreen(state, g_painter);
 }
 
 void CheckLeaks(benchmark::State& state, const std::string& name, int64_t before) {

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/x11.h"
+#include "support/screen_change.h"
 #include "support/xvfb_server.h"
 
 namespace {
@@ -26,18 +27,7 @@ struct Area {
 constexpr Area kFull{0, 0, 1920, 1080};
 constexpr Area kSmall{860, 465, 200, 150};
 
-// The screen serves a read of a still screen from its last reading; each
-// iteration changes one pixel first, outside the timing, so that every read
-// here is one of a changing screen and asks the server, as the bare one does.
-void ChangeScreen(benchmark::State& state, Display* painter) {
-    state.PauseTiming();
-    static unsigned long pixel = 0;
-    XSetForeground(painter, DefaultGC(painter, DefaultScreen(painter)), pixel ^= 0x010101);
-    XFillRectangle(painter, DefaultRootWindow(painter), DefaultGC(painter, DefaultScreen(painter)),
-                   0, 0, 1, 1);
-    XSync(painter, False);
-    state.ResumeTiming();
-}
+using testsupport::ChangeScreen;
 
 void BareShmRead(benchmark::State& state, Area a) {
     Display* d = XOpenDisplay(server->display().c_str());

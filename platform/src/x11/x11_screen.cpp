@@ -97,7 +97,7 @@ struct X11Screen::Impl {
         uint32_t displayId = 0;
         Rect covered;
         PixelView view;
-        Segment* segment = nullptr;  // the one the view holds
+        Segment* segment = nullptr;  // the one the view holds: never null
     };
     std::optional<Reading> last;
     bool lastThisMoment = false;
@@ -132,7 +132,6 @@ struct X11Screen::Impl {
         if (!damage || damaged || stale || conn->lost() || !last) return false;
         return 2 * uint64_t(c.width) * uint64_t(c.height) * 4 >= last->view.keptBytes;
     }
-    std::chrono::steady_clock::time_point lastUsed{};
 
     // Before a reading: from here on, any change of the screen is reported again.
     void Repair() {
@@ -227,12 +226,10 @@ struct X11Screen::Impl {
                   std::chrono::steady_clock::time_point t) const {
         return IsFree(s) && t - s->lastNeeded >= kUnneededFor;
     }
-    // The last reading goes too once no read has used it for as long, or no
-    // read has needed its segment: it would keep that segment alive.
+    // The last reading goes too once no read has needed its segment for as
+    // long: it would keep that segment alive.
     bool LastUnneeded(std::chrono::steady_clock::time_point t) const {
-        return last && !lastThisMoment &&
-               (t - lastUsed >= kUnneededFor ||
-                (last->segment && t - last->segment->lastNeeded >= kUnneededFor));
+        return last && !lastThisMoment && t - last->segment->lastNeeded >= kUnneededFor;
     }
     bool AnyUnneeded(std::chrono::steady_clock::time_point t) const {
         return LastUnneeded(t) ||
@@ -484,9 +481,7 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
         if (!impl_->SeenThisMoment()) impl_->TakeEvents();
         if (((impl_->sharing && impl_->lastThisMoment) || impl_->Undamaged(c)) &&
             impl_->FromLast(displayId, c, &view)) {
-            impl_->lastUsed = impl_->now();
-            if (impl_->last->segment)
-                impl_->Needed(*impl_->last->segment, size_t(c.width) * size_t(c.height) * 4);
+            impl_->Needed(*impl_->last->segment, size_t(c.width) * size_t(c.height) * 4);
             ok = true;
         } else {
             impl_->Repair();
@@ -505,7 +500,6 @@ bool X11Screen::Read(uint32_t displayId, Rect r, PixelView* out, Rect* covered) 
                     if (view.keep) {
                         impl_->last = Impl::Reading{displayId, c, view, held};
                         impl_->lastThisMoment = impl_->sharing;
-                        impl_->lastUsed = impl_->now();
                     }
                 }
             } else {
